@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when run as root and
+# something is missing. Elsewhere it only says what is missing.
+set -euo pipefail
+
+packages=(cmake g++ googletest libgtest-dev libbenchmark-dev valgrind
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
+          wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick x11-apps)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "== installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+else
+  echo "missing packages (install them as root): ${missing[*]}" >&2
+  exit 1
+fi
