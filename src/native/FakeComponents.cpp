@@ -1,0 +1,257 @@
+#include "native/FakeComponents.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qor {
+
+std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text) {
+    if (text.size() < 7 || text[0] != '#' || text[6] != '#') return std::nullopt;
+    for (int i = 1; i <= 5; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    }
+    return std::make_pair(text.substr(1, 5), text.substr(7));
+}
+
+// ---- Icon library
+
+PicturePtr FakeIconLibrary::GetIcon(std::int16_t& id) {
+    ++getIconCalls;
+    requested.push_back(id);
+    if (missingIcons.count(id)) Raise(err::kInvalidCall);
+    return std::make_shared<FakePicture>(id);
+}
+
+PicturePtr FakeIconLibrary::GetIconSized(std::int16_t id, std::int16_t size) {
+    ++getIconSizedCalls;
+    requested.push_back(id);
+    if (missingIcons.count(id)) Raise(err::kInvalidCall);
+    return std::make_shared<FakePicture>(id, size);
+}
+
+// ---- Translators
+
+std::string FakeTranslation::TranslateText(const std::string& literal) {
+    ++translateCalls;
+    if (fail) Raise(err::kInternal, "translation failed", "FakeTranslator");
+    auto parsed = ParseCaptionLiteral(literal);
+    if (!parsed) return literal;
+    auto it = texts.find(parsed->first);
+    return it != texts.end() ? it->second : parsed->second;
+}
+
+void FakeCaptionTranslator::TranslateForm(ITranslatableForm& form) {
+    ++translateFormCalls;
+    if (fail) Raise(err::kInternal, "translation failed", "FakeTranslator");
+    form.ForEachCaption([this](std::string& caption) {
+        if (ParseCaptionLiteral(caption)) caption = TranslateText(caption);
+    });
+}
+
+// ---- Logging component
+
+void FakeLogWriter::WriteLog(std::int32_t sourceId, std::int32_t code1, std::int32_t code2,
+                             const std::string& text) {
+    if (failWrites) Raise(failNumber);
+    lines.push_back(Line{sourceId, code1, code2, text});
+}
+
+// ---- Tray icon item
+
+void FakeTrayItem::Check(std::int32_t dispid) const {
+    if (failing.count(dispid)) Raise(failNumber);
+}
+
+void FakeTrayItem::Set(std::int32_t dispid) {
+    Check(dispid);
+    setLog.push_back(dispid);
+}
+
+void FakeTrayItem::SetDialCaption(const std::string& caption) {
+    Set(trayid::kDialCaption);
+    dialCaption = caption;
+}
+
+void FakeTrayItem::SetShortCut(std::int16_t modifiers) {
+    Set(trayid::kShortCut);
+    shortCut = modifiers;
+}
+
+std::int16_t FakeTrayItem::ShortCut() {
+    Check(trayid::kShortCut);
+    return shortCut;
+}
+
+void FakeTrayItem::SetShortCutActive(bool active) {
+    Set(trayid::kShortCutActive);
+    shortCutActive = active;
+}
+
+bool FakeTrayItem::ShortCutActive() {
+    Check(trayid::kShortCutActive);
+    return shortCutActive;
+}
+
+void FakeTrayItem::SetBlinking(bool value) {
+    Set(trayid::kBlinking);
+    blinking = value;
+}
+
+void FakeTrayItem::SetBlinkIcon(const PicturePtr& picture) {
+    Set(trayid::kBlinkIcon);
+    blinkIcon = picture;
+}
+
+void FakeTrayItem::SetVisible(bool value) {
+    Set(trayid::kVisible);
+    visible = value;
+}
+
+bool FakeTrayItem::Visible() {
+    Check(trayid::kVisible);
+    return visible;
+}
+
+void FakeTrayItem::SetToolTip(const std::string& text) {
+    Set(trayid::kToolTip);
+    toolTip = text;
+}
+
+void FakeTrayItem::SetIcon(const PicturePtr& picture) {
+    Set(trayid::kIcon);
+    icon = picture;
+}
+
+void FakeTrayItem::OLEDrag() {
+    Check(trayid::kOLEDrag);
+    ++oleDragCalls;
+    // Like the real control: ask the sinks for data and effects, then do the drag
+    // with whatever they filled in.
+    FakeDragData data;
+    std::int32_t allowedEffects = 0;
+    owner_.RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        sink.OLEStartDrag(index, data, allowedEffects);
+    });
+    drags.push_back(DragResult{data.text, data.format, allowedEffects, data.dataSet});
+}
+
+// ---- Tray icon control
+
+FakeTrayIcon::FakeTrayIcon(std::uintptr_t ownerWindow)
+    : ownerWindow_(ownerWindow), item_(*this), sinks_(std::make_shared<std::vector<SinkEntry>>()) {}
+
+FakeTrayIcon::~FakeTrayIcon() = default;
+
+ITrayIconItem& FakeTrayIcon::Item(std::int16_t index) {
+    if (index != 1) Raise(err::kSubscriptOutOfRange);
+    return item_;
+}
+
+Subscription FakeTrayIcon::Advise(ITrayIconEvents& sink) {
+    const std::uint64_t cookie = nextCookie_++;
+    sinks_->push_back(SinkEntry{cookie, &sink});
+    std::weak_ptr<std::vector<SinkEntry>> weak = sinks_;
+    return Subscription([weak, cookie] {
+        if (auto sinks = weak.lock()) {
+            std::erase_if(*sinks, [cookie](const SinkEntry& e) { return e.cookie == cookie; });
+        }
+    });
+}
+
+template <class F>
+void FakeTrayIcon::RaiseEvent(F&& raiseOne) {
+    // A handler may unsubscribe (or subscribe) while the event is being raised.
+    const auto snapshot = *sinks_;
+    for (const auto& entry : snapshot) {
+        const bool stillThere =
+            std::any_of(sinks_->begin(), sinks_->end(),
+                        [&](const SinkEntry& e) { return e.cookie == entry.cookie; });
+        if (!stillThere) continue;
+        std::int16_t index = 1;
+        raiseOne(*entry.sink, index);
+    }
+}
+
+void FakeTrayIcon::MouseMove(std::int32_t value) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int32_t v = value;
+        sink.MouseMove(index, v);
+    });
+}
+
+void FakeTrayIcon::MouseDown(std::int16_t button, std::int16_t shift) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int16_t b = button, s = shift;
+        sink.MouseDown(index, b, s);
+    });
+}
+
+void FakeTrayIcon::MouseUp(std::int16_t button, std::int16_t shift) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int16_t b = button, s = shift;
+        sink.MouseUp(index, b, s);
+    });
+}
+
+void FakeTrayIcon::Click(std::int16_t button, std::int16_t shift) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int16_t b = button, s = shift;
+        sink.Click(index, b, s);
+    });
+}
+
+void FakeTrayIcon::DblClick(std::int16_t button, std::int16_t shift) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int16_t b = button, s = shift;
+        sink.DblClick(index, b, s);
+    });
+}
+
+void FakeTrayIcon::ShortCutClick(std::int16_t shift) {
+    RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
+        std::int16_t s = shift;
+        sink.ShortCutClick(index, s);
+    });
+}
+
+// ---- Creation
+
+namespace {
+[[noreturn]] void CannotCreate() {
+    Raise(err::kCannotCreateObject);
+}
+}  // namespace
+
+std::shared_ptr<IIconLibrary> FakeOutsideComponents::CreateIconLibrary() {
+    if (failIconLibrary) CannotCreate();
+    iconLibrary = std::make_shared<FakeIconLibrary>();
+    return iconLibrary;
+}
+
+std::shared_ptr<IStringTable> FakeOutsideComponents::CreateStringTable() {
+    if (failStringTable) CannotCreate();
+    stringTable = std::make_shared<FakeStringTable>();
+    return stringTable;
+}
+
+std::shared_ptr<ICaptionTranslator> FakeOutsideComponents::CreateCaptionTranslator() {
+    if (failCaptionTranslator) CannotCreate();
+    captionTranslator = std::make_shared<FakeCaptionTranslator>();
+    return captionTranslator;
+}
+
+std::shared_ptr<ILogWriter> FakeOutsideComponents::CreateLogWriter() {
+    if (failLogWriter) CannotCreate();
+    ++createdLogWriters;
+    logWriter = std::make_shared<FakeLogWriter>();
+    return logWriter;
+}
+
+std::shared_ptr<ITrayIcon> FakeOutsideComponents::CreateTrayIcon(std::uintptr_t ownerWindow) {
+    if (failTrayIcon) CannotCreate();
+    ++createdTrayIcons;
+    trayIcon = std::make_shared<FakeTrayIcon>(ownerWindow);
+    return trayIcon;
+}
+
+}  // namespace qor

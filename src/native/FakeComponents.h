@@ -1,0 +1,204 @@
+#pragma once
+// Stand-ins for the outside components the tray form holds: icon library, string
+// table, caption translator, logging component and tray icon control. Each keeps
+// its state public so that a test can set it up, make it fail and read it back.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/common/Error.h"
+#include "core/contracts/OutsideComponents.h"
+
+namespace qor {
+
+// "#01109#Dial" -> {"01109", "Dial"}; nullopt for a text that is no caption literal.
+std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text);
+
+class FakePicture : public IPicture {
+  public:
+    explicit FakePicture(std::int32_t id, std::int16_t size = 0) : id_(id), size_(size) {}
+    std::int32_t IconId() const override { return id_; }
+    std::int16_t Size() const { return size_; }  // 0 for the library's natural size
+
+  private:
+    std::int32_t id_;
+    std::int16_t size_;
+};
+
+class FakeIconLibrary : public IIconLibrary {
+  public:
+    PicturePtr GetIcon(std::int16_t& id) override;
+    PicturePtr GetIconSized(std::int16_t id, std::int16_t size) override;
+
+    std::set<int> missingIcons;  // these ids fail with error 5
+    int getIconCalls = 0;
+    int getIconSizedCalls = 0;
+    std::vector<std::int16_t> requested;  // ids of every call, in order
+};
+
+// Translation shared by the two translators: texts[number] when set, else the
+// literal's own text; a non-literal comes back unchanged.
+class FakeTranslation {
+  public:
+    std::map<std::string, std::string> texts;  // key: the five digits
+    bool fail = false;                         // Translate throws
+    int translateCalls = 0;
+
+  protected:
+    std::string TranslateText(const std::string& literal);
+};
+
+class FakeStringTable : public IStringTable, public FakeTranslation {
+  public:
+    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+};
+
+class FakeCaptionTranslator : public ICaptionTranslator, public FakeTranslation {
+  public:
+    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+    void TranslateForm(ITranslatableForm& form) override;
+    int translateFormCalls = 0;
+};
+
+class FakeLogWriter : public ILogWriter {
+  public:
+    void WriteLog(std::int32_t sourceId, std::int32_t code1, std::int32_t code2,
+                  const std::string& text) override;
+
+    struct Line {
+        std::int32_t sourceId, code1, code2;
+        std::string text;
+    };
+    std::vector<Line> lines;
+    bool failWrites = false;  // WriteLog throws failNumber with its standard description
+    std::int32_t failNumber = err::kInternal;
+};
+
+// The text data object the control hands to OLEStartDrag.
+class FakeDragData : public IDragData {
+  public:
+    void SetData(const std::string& text, std::int16_t format) override {
+        this->text = text;
+        this->format = format;
+        dataSet = true;
+    }
+    std::string text;
+    std::int16_t format = 0;
+    bool dataSet = false;
+};
+
+class FakeTrayIcon;
+
+class FakeTrayItem : public ITrayIconItem {
+  public:
+    explicit FakeTrayItem(FakeTrayIcon& owner) : owner_(owner) {}
+
+    void SetDialCaption(const std::string& caption) override;
+    void SetShortCut(std::int16_t modifiers) override;
+    std::int16_t ShortCut() override;
+    void SetShortCutActive(bool active) override;
+    bool ShortCutActive() override;
+    void SetBlinking(bool blinking) override;
+    void SetBlinkIcon(const PicturePtr& picture) override;
+    void SetVisible(bool visible) override;
+    bool Visible() override;
+    void SetToolTip(const std::string& text) override;
+    void SetIcon(const PicturePtr& picture) override;
+    void OLEDrag() override;
+
+    std::string dialCaption;
+    std::int16_t shortCut = 0;
+    bool shortCutActive = false;
+    bool blinking = false;
+    PicturePtr blinkIcon;
+    bool visible = false;
+    std::string toolTip;
+    PicturePtr icon;
+    int oleDragCalls = 0;
+
+    std::set<std::int32_t> failing;    // trayid:: members whose set/get throws
+    std::vector<std::int32_t> setLog;  // trayid:: of every successful set, in order
+    std::int32_t failNumber = err::kInvalidCall;
+
+    struct DragResult {
+        std::string text;
+        std::int16_t format;
+        std::int32_t allowedEffects;
+        bool dataSet;
+    };
+    std::vector<DragResult> drags;
+
+  private:
+    void Check(std::int32_t dispid) const;
+    void Set(std::int32_t dispid);
+    FakeTrayIcon& owner_;
+};
+
+class FakeTrayIcon : public ITrayIcon {
+  public:
+    explicit FakeTrayIcon(std::uintptr_t ownerWindow = 0);
+    ~FakeTrayIcon() override;
+
+    ITrayIconItem& Item(std::int16_t index) override;  // only 1; else error 9
+    Subscription Advise(ITrayIconEvents& sink) override;
+
+    FakeTrayItem& item() { return item_; }
+    std::uintptr_t ownerWindow() const { return ownerWindow_; }
+    std::size_t SinkCount() const { return sinks_->size(); }
+
+    // Raise the control's events to every subscribed sink, item index 1.
+    void MouseMove(std::int32_t value);
+    void MouseDown(std::int16_t button, std::int16_t shift = 0);
+    void MouseUp(std::int16_t button, std::int16_t shift = 0);
+    void Click(std::int16_t button, std::int16_t shift = 0);
+    void DblClick(std::int16_t button = kButtonLeft, std::int16_t shift = 0);
+    void ShortCutClick(std::int16_t shift);
+
+  private:
+    friend class FakeTrayItem;
+    template <class F>
+    void RaiseEvent(F&& raiseOne);
+
+    struct SinkEntry {
+        std::uint64_t cookie;
+        ITrayIconEvents* sink;
+    };
+    std::uintptr_t ownerWindow_;
+    FakeTrayItem item_;
+    // Shared with the subscriptions, which may outlive the control.
+    std::shared_ptr<std::vector<SinkEntry>> sinks_;
+    std::uint64_t nextCookie_ = 1;
+};
+
+class FakeOutsideComponents : public IOutsideComponents {
+  public:
+    std::shared_ptr<IIconLibrary> CreateIconLibrary() override;
+    std::shared_ptr<IStringTable> CreateStringTable() override;
+    std::shared_ptr<ICaptionTranslator> CreateCaptionTranslator() override;
+    std::shared_ptr<ILogWriter> CreateLogWriter() override;
+    std::shared_ptr<ITrayIcon> CreateTrayIcon(std::uintptr_t ownerWindow) override;
+
+    // A set switch makes that creation fail with error 429.
+    bool failIconLibrary = false;
+    bool failStringTable = false;
+    bool failCaptionTranslator = false;
+    bool failLogWriter = false;
+    bool failTrayIcon = false;
+
+    // The most recent object of each kind.
+    std::shared_ptr<FakeIconLibrary> iconLibrary;
+    std::shared_ptr<FakeStringTable> stringTable;
+    std::shared_ptr<FakeCaptionTranslator> captionTranslator;
+    std::shared_ptr<FakeLogWriter> logWriter;
+    std::shared_ptr<FakeTrayIcon> trayIcon;
+    int createdTrayIcons = 0;
+    int createdLogWriters = 0;
+};
+
+}  // namespace qor
