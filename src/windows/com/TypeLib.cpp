@@ -1,0 +1,71 @@
+#include "windows/com/TypeLib.h"
+
+#include <utility>
+#include <vector>
+
+#include "windows/com/Errors.h"
+#include "windows/com/Module.h"
+
+namespace qor::com {
+
+namespace {
+// Script hosts may create objects on other threads (their own apartments), so the
+// cache is shared under a lock. Raw pointers on purpose: nothing may call into
+// oleaut32 from a static destructor while the DLL is being detached.
+SRWLOCK gLock = SRWLOCK_INIT;
+ITypeLib* gLib = nullptr;
+std::vector<std::pair<GUID, ITypeInfo*>> gInfos;
+
+class Exclusive {
+  public:
+    Exclusive() noexcept { AcquireSRWLockExclusive(&gLock); }
+    ~Exclusive() { ReleaseSRWLockExclusive(&gLock); }
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+};
+
+ComPtr<ITypeInfo> VtableHalf(ComPtr<ITypeInfo> info) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(info->GetTypeAttr(&attr))) return info;
+    const bool dual = attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL);
+    info->ReleaseTypeAttr(attr);
+    if (!dual) return info;
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> vtable;
+    if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+        SUCCEEDED(info->GetRefTypeInfo(ref, vtable.Put())))
+        return vtable;
+    return info;
+}
+}  // namespace
+
+ComPtr<ITypeLib> TypeLib::Get() {
+    Exclusive lock;
+    if (!gLib) {
+        const std::wstring path = Module::Path();
+        ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &gLib), "LoadTypeLibEx");
+    }
+    return ComPtr<ITypeLib>(gLib);
+}
+
+ComPtr<ITypeInfo> TypeLib::Info(REFGUID guid) {
+    ComPtr<ITypeLib> lib = Get();
+    Exclusive lock;
+    for (auto& [id, info] : gInfos)
+        if (IsEqualGUID(id, guid)) return ComPtr<ITypeInfo>(info);
+    ComPtr<ITypeInfo> info;
+    ThrowIfFailed(lib->GetTypeInfoOfGuid(guid, info.Put()), "GetTypeInfoOfGuid");
+    info = VtableHalf(std::move(info));
+    gInfos.emplace_back(guid, info.Get());
+    info->AddRef();  // the cache's reference
+    return info;
+}
+
+void TypeLib::Clear() noexcept {
+    Exclusive lock;
+    for (auto& entry : gInfos) entry.second->Release();
+    gInfos.clear();
+    if (gLib) std::exchange(gLib, nullptr)->Release();
+}
+
+}  // namespace qor::com

@@ -1,0 +1,25 @@
+#pragma once
+// The type library embedded in the module (resource 1 TYPELIB), loaded once per
+// process without touching the registry, and the type infos that IDispatch,
+// IProvideClassInfo and the error info are built on.
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include "windows/com/ComPtr.h"
+
+namespace qor::com {
+
+class TypeLib {
+  public:
+    // The module's type library; throws ComError when it cannot be loaded.
+    static ComPtr<ITypeLib> Get();
+    // The type info for an interface, dispinterface or coclass of the library. For a
+    // dual interface this is its vtable (TKIND_INTERFACE) half, which is what
+    // ITypeInfo::Invoke needs to call our methods.
+    static ComPtr<ITypeInfo> Info(REFGUID guid);
+    // Drops the cache; called when the module is about to be unloaded.
+    static void Clear() noexcept;
+};
+
+}  // namespace qor::com
