@@ -26,6 +26,9 @@ MemoryRegistry::MemoryRegistry() {
     for (RegKey root = reg::kClassesRoot; root <= reg::kDynData; ++root) {
         roots_[root] = std::make_shared<Key>();
     }
+    // Every real machine has these; the rights check on "Software" relies on them.
+    MakePath(reg::kCurrentUser, "Software");
+    MakePath(reg::kLocalMachine, "Software");
 }
 
 MemoryRegistry::~MemoryRegistry() = default;
