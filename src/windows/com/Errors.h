@@ -5,8 +5,9 @@
 // plus the thread's error info, so the client sees that call's error with its
 // number and description and nothing else escapes.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <cstdint>
 #include <exception>

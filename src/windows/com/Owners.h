@@ -2,8 +2,9 @@
 // Move-only owners of the Win32 and automation resources the DLLs use: one owner
 // type per kind of handle, so no business code calls a close function itself.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <utility>

@@ -2,8 +2,9 @@
 // Text between the core (8-bit strings in the system's ANSI code page, the same
 // text the ANSI Win32 functions see) and automation (UTF-16 BSTRs).
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>

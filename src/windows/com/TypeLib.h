@@ -3,8 +3,9 @@
 // process without touching the registry, and the type infos that IDispatch,
 // IProvideClassInfo and the error info are built on.
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include "windows/com/ComPtr.h"
 
