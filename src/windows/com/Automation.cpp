@@ -236,6 +236,16 @@ void WriteBack(VARIANT& argument, const VARIANT& value) {
     }
 }
 
+void Assign(VARIANT& target, const VARIANT& value) {
+    if (V_VT(&target) & VT_BYREF) {
+        WriteBack(target, value);
+        return;
+    }
+    VARIANT copy = Copied(value);
+    VariantClear(&target);
+    target = copy;
+}
+
 ComPtr<IDispatch> CreateByProgId(const wchar_t* progId) {
     CLSID clsid;
     ComPtr<IDispatch> object;

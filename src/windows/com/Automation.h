@@ -50,6 +50,10 @@ ComPtr<IDispatch> DispatchOf(const VARIANT& value);  // Nothing/Empty give null
 // replaces the value when it is a VARIANT reference; does nothing for by-value args.
 void WriteBack(VARIANT& argument, const VARIANT& value);
 
+// Puts a new value into a parameter the callee may change (a VARIANT* parameter):
+// through the reference when it holds one, else in place.
+void Assign(VARIANT& target, const VARIANT& value);
+
 // Creates an object by ProgID; a missing or failing server is error 429.
 ComPtr<IDispatch> CreateByProgId(const wchar_t* progId);
 
