@@ -1,0 +1,107 @@
+#pragma once
+// The Win32 side of the tray icon control: one notification-area icon owned by a
+// hidden top-level window of its own. It keeps what the shell was last told and
+// sends only what changed, blinks on a timer that runs only while blinking, and
+// turns the shell's version-4 callbacks into the control's mouse events.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace qor::tray {
+
+// Buttons and modifier bits as the control's events report them.
+inline constexpr short kLeftButton = 1;
+inline constexpr short kRightButton = 2;
+inline constexpr short kMiddleButton = 4;
+inline constexpr short kShiftMask = 1;
+inline constexpr short kCtrlMask = 2;
+inline constexpr short kAltMask = 4;
+
+// Value of MouseMove once the pointer has left the icon.
+inline constexpr long kPointerLeft = -1;
+
+class INotifyIconEvents {
+  public:
+    virtual void MouseMove(long value) = 0;
+    virtual void MouseDown(short button, short shift) = 0;
+    virtual void MouseUp(short button, short shift) = 0;
+    virtual void Click(short button, short shift) = 0;
+    virtual void DblClick(short button, short shift) = 0;
+    virtual void ShortCutClick(short shift) = 0;
+
+  protected:
+    ~INotifyIconEvents() = default;
+};
+
+// The tooltip buffer of the shell: 127 characters and the terminator.
+inline constexpr size_t kToolTipCapacity = 128;
+
+// Copies at most 127 UTF-16 units and never ends on the first half of a surrogate
+// pair; returns the number of units copied (the buffer is always terminated).
+size_t CutToolTip(std::wstring_view text, wchar_t (&buffer)[kToolTipCapacity]) noexcept;
+
+class NotifyIconWindow {
+  public:
+    explicit NotifyIconWindow(INotifyIconEvents& events) noexcept : events_(events) {}
+    ~NotifyIconWindow();
+    NotifyIconWindow(const NotifyIconWindow&) = delete;
+    NotifyIconWindow& operator=(const NotifyIconWindow&) = delete;
+
+    HRESULT Create(HINSTANCE instance) noexcept;
+
+    // Each setter updates the wanted state and tells the shell what changed.
+    void SetIcon(HICON icon) noexcept;
+    void SetBlinkIcon(HICON icon) noexcept;
+    void SetBlinking(bool blinking) noexcept;
+    void SetVisible(bool visible) noexcept;
+    void SetToolTip(std::wstring_view text) noexcept;
+    void SetShortCut(short modifiers) noexcept { shortCut_ = modifiers; }
+    void SetShortCutActive(bool active) noexcept { shortCutActive_ = active; }
+
+    bool Visible() const noexcept { return visible_; }
+    bool Blinking() const noexcept { return blinking_; }
+    short ShortCut() const noexcept { return shortCut_; }
+    bool ShortCutActive() const noexcept { return shortCutActive_; }
+    HWND Window() const noexcept { return window_; }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleTrayCallback(UINT event);
+    void HandleTimer(UINT_PTR id);
+    void Sync() noexcept;
+    void UpdateBlinkTimer() noexcept;
+    HICON WantedIcon() const noexcept;
+    bool ShortCutHeld() const noexcept;
+
+    INotifyIconEvents& events_;
+    HWND window_ = nullptr;
+    UINT taskbarCreated_ = 0;
+
+    // What the user of the control asked for.
+    HICON icon_ = nullptr;
+    HICON blinkIcon_ = nullptr;
+    bool visible_ = false;
+    bool blinking_ = false;
+    std::wstring toolTip_;
+    short shortCut_ = kShiftMask;
+    bool shortCutActive_ = false;
+
+    // What the shell was last told.
+    bool added_ = false;
+    HICON shownIcon_ = nullptr;
+    std::wstring shownTip_;
+
+    bool blinkPhase_ = false;  // true while the blink icon is up
+    bool blinkTimerRunning_ = false;
+    bool clickPending_ = false;
+    short pendingClickShift_ = 0;
+    bool swallowNextUp_ = false;  // the release that ends a double click
+    bool shortCutGesture_ = false;
+    POINT lastMove_{};
+    bool pointerOver_ = false;
+};
+
+}  // namespace qor::tray
