@@ -1,0 +1,985 @@
+#include "sim/scenario/Script.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "core/contracts/Platform.h"
+#include "core/tray/frmMain.h"
+#include "sim/scenario/Session.h"
+
+namespace qor::sim {
+
+std::vector<Token> Tokenize(const std::string& line, const std::string& file, int lineNo) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token t{"", true};
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                    t.text += line[i + 1];
+                    i += 2;
+                } else if (line[i] == '"') {
+                    closed = true;
+                    ++i;
+                    break;
+                } else {
+                    t.text += line[i++];
+                }
+            }
+            if (!closed) throw ScriptError(file, lineNo, "a text in quotes is not closed");
+            tokens.push_back(std::move(t));
+        } else {
+            Token t;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                   line[i] != '"')
+                t.text += line[i++];
+            tokens.push_back(std::move(t));
+        }
+    }
+    return tokens;
+}
+
+namespace {
+
+// The words of one line, read left to right; every complaint names file and line.
+class Args {
+  public:
+    Args(std::vector<Token> tokens, std::string file, int line)
+        : tokens_(std::move(tokens)), file_(std::move(file)), line_(line) {}
+
+    bool More() const { return pos_ < tokens_.size(); }
+    [[noreturn]] void Error(const std::string& message) const {
+        throw ScriptError(file_, line_, message);
+    }
+    std::string Next(const std::string& what) {
+        if (!More()) Error("missing " + what);
+        return tokens_[pos_++].text;
+    }
+    std::string Word(const std::string& what) {
+        if (!More()) Error("missing " + what);
+        if (tokens_[pos_].quoted) Error("expected " + what + ", not a text in quotes");
+        return tokens_[pos_++].text;
+    }
+    bool Accept(const std::string& word) {
+        if (More() && !tokens_[pos_].quoted && tokens_[pos_].text == word) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    long Number(const std::string& what) {
+        const auto text = Word(what);
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 0);
+        if (text.empty() || *end != '\0')
+            Error("expected a number for " + what + ", not '" + text + "'");
+        return value;
+    }
+    bool YesNo(const std::string& what) {
+        const auto word = Word(what);
+        if (word == "yes" || word == "on" || word == "true") return true;
+        if (word == "no" || word == "off" || word == "false") return false;
+        Error("expected yes or no for " + what + ", not '" + word + "'");
+    }
+    template <class T>
+    T OneOf(const std::string& what, const std::map<std::string, T>& choices) {
+        const auto word = Word(what);
+        const auto it = choices.find(word);
+        if (it != choices.end()) return it->second;
+        std::string known;
+        for (const auto& [name, _] : choices) known += (known.empty() ? "" : ", ") + name;
+        Error("unknown " + what + " '" + word + "' (known: " + known + ")");
+    }
+    void End() {
+        if (More()) Error("unexpected '" + tokens_[pos_].text + "' at the end of the line");
+    }
+
+  private:
+    std::vector<Token> tokens_;
+    std::size_t pos_ = 0;
+    std::string file_;
+    int line_;
+};
+
+using Action = std::function<void(Session&)>;
+
+const std::map<std::string, std::int16_t> kButtons{{"left", 1}, {"right", 2}, {"middle", 4}};
+const std::map<std::string, std::int16_t> kModifiers{
+    {"none", 0}, {"shift", 1}, {"ctrl", 2}, {"ctrl+shift", 3}};
+const std::map<std::string, std::int32_t> kStates{
+    {"NotAvailable", 0}, {"NotConnected", 1}, {"Ringing", 2}, {"OnHold", 3}, {"Calling", 4},
+    {"Talking", 5},      {"Cleared", 6},      {"Waiting", 7}, {"Hidden", 8}, {"Idle", 9}};
+const std::map<std::string, std::int32_t> kCallStates{
+    {"ringing", 1}, {"alerting", 2}, {"connected", 3}, {"held", 4}, {"gone", -1}};
+
+std::string Quote(const std::string& text) {
+    return "\"" + text + "\"";
+}
+std::string YesNoText(bool value) {
+    return value ? "yes" : "no";
+}
+
+FakeTrayIcon& Tray(Session& s) {
+    if (!s.components.trayIcon)
+        s.Impossible("there is no tray icon yet ('client create' shows it)");
+    return *s.components.trayIcon;
+}
+
+FakeTrayItem& Item(Session& s) {
+    auto* item = s.TrayItem();
+    if (!item) s.Impossible("there is no tray icon yet ('client create' shows it)");
+    return *item;
+}
+
+frmMain& Form(Session& s) {
+    auto* form = s.Form();
+    if (!form) s.Impossible("the tray form does not exist yet ('client create' loads it)");
+    return *form;
+}
+
+const MenuItem* FindItem(const MenuItem& parent, const std::string& name) {
+    for (const auto& child : parent.children) {
+        if (NativePlatform::ItemName(*child) == name) return child.get();
+        if (auto found = FindItem(*child, name)) return found;
+    }
+    return nullptr;
+}
+
+SimCallPtr CurrentCall(Session& s, const char* what) {
+    auto call = s.phone.CurrentCall();
+    if (!call) s.Impossible(std::string("cannot ") + what + ": the extension has no current call");
+    return call;
+}
+
+// Splits "HKCU\Software\..." into its root and the path below it.
+std::pair<RegKey, std::string> RegistryKey(Args& a) {
+    const auto text = a.Next("registry key");
+    const auto slash = text.find('\\');
+    const auto rootName = text.substr(0, slash);
+    static const std::map<std::string, RegKey> roots{{"HKCU", reg::kCurrentUser},
+                                                     {"HKEY_CURRENT_USER", reg::kCurrentUser},
+                                                     {"HKLM", reg::kLocalMachine},
+                                                     {"HKEY_LOCAL_MACHINE", reg::kLocalMachine}};
+    const auto it = roots.find(rootName);
+    if (it == roots.end() || slash == std::string::npos)
+        a.Error("a registry key starts with HKCU\\ or HKLM\\, not '" + text + "'");
+    return {it->second, text.substr(slash + 1)};
+}
+
+// ---- Actions
+
+Action ReadReg(Args& a) {
+    auto [root, path] = RegistryKey(a);
+    const auto name = a.Next("value name");
+    if (a.Accept("delete")) {
+        a.End();
+        return [root, path, name](Session& s) {
+            RegKey key = 0;
+            if (s.platform.OpenKey(root, path, reg::kKeyAllAccess, key) == reg::kSuccess) {
+                s.platform.DeleteValue(key, name);
+                s.platform.CloseKey(key);
+            }
+        };
+    }
+    if (!a.Accept("=")) a.Error("expected '=' or 'delete' after the value name");
+    if (a.Accept("dword")) {
+        const auto value = static_cast<std::uint32_t>(a.Number("dword value"));
+        a.End();
+        return [root, path, name, value](Session& s) {
+            s.platform.registry().SetDword(root, path, name, value);
+        };
+    }
+    const auto value = a.Next("value text");
+    a.End();
+    return [root, path, name, value](Session& s) {
+        s.platform.registry().SetString(root, path, name, value);
+    };
+}
+
+Action ReadClipboard(Args& a) {
+    if (a.Accept("empty")) {
+        a.End();
+        return [](Session& s) { s.platform.ClearClipboard(); };
+    }
+    const auto text = a.Next("clipboard text (or 'empty')");
+    a.End();
+    return [text](Session& s) { s.platform.SetClipboardText(text); };
+}
+
+Action ReadWindow(Args& a) {
+    const bool open = a.OneOf<bool>("window action", {{"open", true}, {"close", false}});
+    const auto title = a.Next("window title");
+    a.End();
+    return [open, title](Session& s) {
+        if (open) {
+            s.platform.AddTopLevelWindow(title);
+        } else {
+            const auto w = s.platform.FindWindowByTitle(title);
+            if (!w) s.Impossible("no window titled " + Quote(title) + " is open");
+            s.platform.RemoveTopLevelWindow(w);
+        }
+    };
+}
+
+Action ReadClient(Args& a) {
+    const auto what = a.Word("client action");
+    if (what == "create") {
+        a.End();
+        return [](Session& s) { s.client->CreateLauncher(); };
+    }
+    if (what == "add-session") {
+        const auto name = a.Next("application name");
+        std::string key = name;
+        std::int32_t mode = 2;
+        std::vector<std::string> menus;
+        while (a.More()) {
+            if (a.Accept("mode")) {
+                mode = static_cast<std::int32_t>(a.Number("connect mode"));
+            } else if (a.Accept("key")) {
+                key = a.Next("session key");
+            } else if (a.Accept("menus")) {
+                while (a.More()) menus.push_back(a.Next("menu entry"));
+            } else {
+                a.Error("expected mode, key or menus, not '" + a.Next("") + "'");
+            }
+        }
+        return
+            [name, key, mode, menus](Session& s) { s.client->AddSession(name, key, mode, menus); };
+    }
+    if (what == "start") {
+        a.End();
+        return [](Session& s) { s.client->Start(); };
+    }
+    if (what == "tooltip") {
+        const auto text = a.Next("tooltip text");
+        a.End();
+        return [text](Session& s) { s.client->SetTooltip(text); };
+    }
+    if (what == "forward-icon") {
+        const auto id = static_cast<std::int32_t>(a.Number("icon id"));
+        a.End();
+        return [id](Session& s) { s.client->ExecuteCommand("ForwardIconID", Variant(id)); };
+    }
+    if (what == "command") {
+        const auto name = a.Next("command name");
+        const auto arg = a.Next("command argument");
+        a.End();
+        return [name, arg](Session& s) { s.client->ExecuteCommand(name, Variant(arg)); };
+    }
+    if (what == "release") {
+        a.End();
+        return [](Session& s) { s.client->Release(); };
+    }
+    a.Error("unknown client action '" + what +
+            "' (known: create, add-session, start, tooltip, forward-icon, command, release)");
+}
+
+Action ReadPhone(Args& a) {
+    const auto what = a.Word("phone happening");
+    if (what == "extension") {
+        const auto number = a.Next("extension number");
+        const auto line = a.More() ? a.Next("line name") : number;
+        a.End();
+        return [number, line](Session& s) { s.phone.AddExtension(number, line); };
+    }
+    if (what == "second-entry") {
+        const auto entry = a.Next("entry id");
+        a.End();
+        return [entry](Session& s) { s.phone.Extensions().secondEntryId = entry; };
+    }
+    if (what == "link") {
+        const bool up = a.OneOf<bool>("link state", {{"up", true}, {"down", false}});
+        a.End();
+        return [up](Session& s) { s.phone.linkUp = up; };
+    }
+    if (what == "incoming") {
+        const auto caller = a.Next("caller number");
+        a.End();
+        return [caller](Session& s) { s.phone.IncomingCall(caller); };
+    }
+    if (what == "remote-answers") {
+        a.End();
+        return [](Session& s) { s.phone.FarEndAnswers(); };
+    }
+    if (what == "pickup") {
+        a.End();
+        return [](Session& s) { s.phone.Answer(CurrentCall(s, "pick up")); };
+    }
+    if (what == "hold") {
+        a.End();
+        return [](Session& s) { s.phone.Hold(CurrentCall(s, "hold")); };
+    }
+    if (what == "retrieve") {
+        a.End();
+        return [](Session& s) { s.phone.Retrieve(CurrentCall(s, "retrieve")); };
+    }
+    if (what == "clear") {
+        a.End();
+        return [](Session& s) { s.phone.Clear(CurrentCall(s, "clear")); };
+    }
+    if (what == "consult") {
+        const auto number = a.Next("consulted number");
+        a.End();
+        return [number](Session& s) { s.phone.Consult(number); };
+    }
+    if (what == "event") {
+        const auto name = a.Word("call event name");
+        const std::int32_t property =
+            a.More() ? static_cast<std::int32_t>(a.Number("property code")) : 0;
+        a.End();
+        return [name, property](Session& s) { s.phone.RaiseCallEvent(name, property); };
+    }
+    if (what == "forward") {
+        const auto target = a.Accept("off") ? std::string() : a.Next("forwarding destination");
+        a.End();
+        return [target](Session& s) { s.phone.SetForwarding(target); };
+    }
+    if (what == "info" || what == "voicemail") {
+        const auto name = what == "info" ? "App Infos" : "Voice Messages";
+        const auto text = a.Accept("off") ? std::string() : a.Next("text (or 'off')");
+        a.End();
+        return [name, text](Session& s) { s.phone.SetCustomProperty(name, text); };
+    }
+    if (what == "blinking") {
+        const bool on = a.YesNo("blinking (on or off)");
+        a.End();
+        return [on](Session& s) { s.phone.SetCustomProperty("Blinking", on ? "1" : ""); };
+    }
+    if (what == "connection") {
+        std::int32_t state;
+        if (a.Accept("up")) {
+            state = 1;
+        } else if (a.Accept("down")) {
+            state = 0;
+        } else {
+            state = static_cast<std::int32_t>(a.Number("connection state (up, down or a number)"));
+        }
+        a.End();
+        return [state](Session& s) { s.phone.SetConnectionState(state); };
+    }
+    if (what == "capabilities") {
+        const auto caps = static_cast<std::int32_t>(a.Number("capabilities"));
+        a.End();
+        return [caps](Session& s) { s.phone.SetCapabilities(caps); };
+    }
+    if (what == "monitoring") {
+        const bool starts =
+            a.OneOf<bool>("monitoring change", {{"starts", true}, {"stops", false}});
+        a.End();
+        return [starts](Session& s) {
+            if (starts) {
+                s.phone.MonitoringStarts();
+            } else {
+                s.phone.MonitoringStops();
+            }
+        };
+    }
+    a.Error("unknown phone happening '" + what +
+            "' (known: extension, second-entry, link, incoming, remote-answers, pickup, hold, "
+            "retrieve, clear, consult, event, forward, info, voicemail, blinking, connection, "
+            "capabilities, monitoring)");
+}
+
+Action ReadTray(Args& a) {
+    const auto what = a.Word("tray gesture");
+    if (what == "move" || what == "leave") {
+        const auto value = what == "leave" ? -1 : (a.More() ? a.Number("pointer value") : 0);
+        a.End();
+        return [value](Session& s) { Tray(s).MouseMove(static_cast<std::int32_t>(value)); };
+    }
+    if (what == "press" || what == "release") {
+        const auto button = a.OneOf("button", kButtons);
+        const auto shift = a.More() ? a.OneOf("modifier", kModifiers) : std::int16_t{0};
+        a.End();
+        const bool press = what == "press";
+        return [press, button, shift](Session& s) {
+            if (press) {
+                Tray(s).MouseDown(button, shift);
+            } else {
+                Tray(s).MouseUp(button, shift);
+            }
+        };
+    }
+    if (what == "click") {
+        const auto button = a.More() ? a.OneOf("button", kButtons) : std::int16_t{1};
+        a.End();
+        // What the control reports for one click: press, release, click.
+        return [button](Session& s) {
+            Tray(s).MouseDown(button);
+            Tray(s).MouseUp(button);
+            Tray(s).Click(button);
+        };
+    }
+    if (what == "double-click") {
+        a.End();
+        return [](Session& s) {
+            Tray(s).MouseDown(1);
+            Tray(s).MouseUp(1);
+            Tray(s).Click(1);
+            Tray(s).DblClick(1);
+            Tray(s).MouseUp(1);
+        };
+    }
+    if (what == "short-dial") {
+        const auto shift = a.More() ? a.OneOf("modifier", kModifiers) : std::int16_t{1};
+        a.End();
+        return [shift](Session& s) { Tray(s).ShortCutClick(shift); };
+    }
+    if (what == "drag") {
+        a.End();
+        // Press, two pointer moves while held (the control's drag threshold), release.
+        return [](Session& s) {
+            Tray(s).MouseDown(1);
+            Tray(s).MouseMove(0);
+            Tray(s).MouseMove(0);
+            Tray(s).MouseUp(1);
+        };
+    }
+    a.Error("unknown tray gesture '" + what +
+            "' (known: move, leave, press, release, click, double-click, short-dial, drag)");
+}
+
+Action ReadMenu(Args& a) {
+    const auto what = a.Word("menu action (open or choose)");
+    std::string choice;
+    if (what == "choose") {
+        choice = a.Word("menu item");
+    } else if (what != "open") {
+        a.Error("unknown menu action '" + what + "' (known: open, choose)");
+    }
+    a.End();
+    // A right press pops the menu up; it is modal, so the choice is made while it
+    // is open and the item's handler runs before the press handler returns.
+    return [choice](Session& s) {
+        s.popupChoice = choice;
+        s.popupChoiceTaken = false;
+        s.popupChoiceFound = false;
+        auto& tray = Tray(s);
+        try {
+            tray.MouseDown(2);
+        } catch (...) {
+            s.popupChoice.clear();
+            throw;
+        }
+        s.popupChoice.clear();
+        if (!s.popupChoiceTaken) s.Impossible("the right press did not open the popup menu");
+        if (!choice.empty() && !s.popupChoiceFound)
+            s.Impossible(choice + " is not shown in the popup menu");
+        tray.MouseUp(2);
+    };
+}
+
+Action ReadTick(Args& a) {
+    const auto count = a.More() ? a.Number("tick count") : 1;
+    a.End();
+    return [count](Session& s) {
+        for (long i = 0; i < count; ++i) {
+            // No running timer: nothing happens, as with a disabled timer.
+            s.platform.FireTimer();
+            s.pump.Pump();
+        }
+    };
+}
+
+Action ReadConfigChanged(Args& a) {
+    const auto lParam = a.Number("flags");
+    long wParam = 0;
+    if (a.Accept("wparam")) wParam = a.Number("wparam");
+    a.End();
+    return [lParam, wParam](Session& s) {
+        s.platform.SendMessage(Form(s).hWnd(), kMsgConfigChanged,
+                               static_cast<std::uintptr_t>(wParam),
+                               static_cast<std::intptr_t>(lParam));
+    };
+}
+
+Action ReadClickToCall(Args& a) {
+    const auto what = a.Word("clicktocall action (new or call)");
+    if (what == "new") {
+        a.End();
+        return [](Session& s) { s.clickToCall = std::make_unique<ClickToCall>(s.platform); };
+    }
+    if (what == "call") {
+        const auto edn = a.Next("number");
+        const auto first = a.More() ? a.Next("first name") : "";
+        const auto last = a.More() ? a.Next("last name") : "";
+        a.End();
+        return [edn, first, last](Session& s) { s.ClickToCallObject().CallEdn(edn, first, last); };
+    }
+    a.Error("unknown clicktocall action '" + what + "' (known: new, call)");
+}
+
+// ---- Expectations
+
+template <class T>
+void Check(Session& s, const T& expected, const T& actual, std::string expectedText,
+           std::string actualText) {
+    if (!(expected == actual)) s.Fail(expectedText, actualText);
+}
+
+void CheckText(Session& s, const std::string& expected, const std::string& actual) {
+    Check(s, expected, actual, Quote(expected), Quote(actual));
+}
+
+void CheckBool(Session& s, bool expected, bool actual) {
+    Check(s, expected, actual, YesNoText(expected), YesNoText(actual));
+}
+
+std::string IconId(const PicturePtr& p) {
+    return p ? std::to_string(p->IconId()) : "none";
+}
+
+Action ReadIconExpectation(Args& a, bool blink) {
+    const auto expected =
+        a.Accept("none") ? std::string("none") : std::to_string(a.Number("icon id (or none)"));
+    a.End();
+    return [expected, blink](Session& s) {
+        auto& item = Item(s);
+        const auto actual = IconId(blink ? item.blinkIcon : item.icon);
+        Check(s, expected, actual, expected, actual);
+    };
+}
+
+Action ReadMenuExpectation(Args& a) {
+    const auto name = a.Word("menu item");
+    std::optional<bool> visible, checked;
+    std::optional<std::string> caption, tag;
+    if (!a.More())
+        a.Error("missing what to expect of " + name +
+                " (shown, hidden, checked, unchecked, caption, tag)");
+    while (a.More()) {
+        if (a.Accept("shown"))
+            visible = true;
+        else if (a.Accept("hidden"))
+            visible = false;
+        else if (a.Accept("checked"))
+            checked = true;
+        else if (a.Accept("unchecked"))
+            checked = false;
+        else if (a.Accept("caption"))
+            caption = a.Next("caption text");
+        else if (a.Accept("tag"))
+            tag = a.Next("tag text");
+        else
+            a.Error("expected shown, hidden, checked, unchecked, caption or tag, not '" +
+                    a.Next("") + "'");
+    }
+    return [=](Session& s) {
+        const auto* item = FindItem(Form(s).MenuRoot(), name);
+        if (!item) s.Impossible("the menu has no item " + name);
+        if (visible && item->visible != *visible)
+            s.Fail(name + (*visible ? " shown" : " hidden"),
+                   name + (item->visible ? " shown" : " hidden"));
+        if (checked && item->checked != *checked)
+            s.Fail(name + (*checked ? " checked" : " unchecked"),
+                   name + (item->checked ? " checked" : " unchecked"));
+        if (caption) CheckText(s, *caption, item->caption);
+        if (tag) CheckText(s, *tag, item->tag);
+    };
+}
+
+Action ReadEventExpectation(Args& a) {
+    ClientEvent expected;
+    expected.name = a.Word("event name");
+    while (a.More()) expected.args.push_back(a.Next("argument"));
+    return [expected](Session& s) {
+        const auto& events = s.client->events;
+        if (s.eventsSeen >= events.size()) {
+            s.Fail(expected.Describe(), "no further event");
+            return;
+        }
+        const auto& actual = events[s.eventsSeen++];
+        if (actual.name != expected.name || actual.args != expected.args)
+            s.Fail(expected.Describe(), actual.Describe());
+    };
+}
+
+// Finds the next recorded line containing `text` and consumes everything up to it.
+Action ReadLineExpectation(Args& a, bool log) {
+    const auto text = a.Next("text to find");
+    a.End();
+    return [text, log](Session& s) {
+        std::vector<std::string> lines;
+        if (log) {
+            if (s.components.logWriter)
+                for (const auto& l : s.components.logWriter->lines) lines.push_back(l.text);
+        } else {
+            lines = s.platform.debugLines;
+        }
+        auto& seen = log ? s.logSeen : s.debugSeen;
+        for (auto i = seen; i < lines.size(); ++i) {
+            if (lines[i].find(text) != std::string::npos) {
+                seen = i + 1;
+                return;
+            }
+        }
+        s.Fail(std::string(log ? "a log line" : "a debugger-output line") + " containing " +
+                   Quote(text),
+               std::to_string(lines.size() - std::min(seen, lines.size())) +
+                   " further line(s), none containing it" +
+                   (lines.size() > seen ? "; last: " + Quote(lines.back()) : ""));
+    };
+}
+
+// "expect no events|messages|beeps|processes|drags": nothing further was recorded.
+Action ReadNothingExpectation(Args& a) {
+    const auto what = a.OneOf<int>(
+        "recording",
+        {{"events", 0}, {"messages", 1}, {"beeps", 2}, {"processes", 3}, {"drags", 4}});
+    a.End();
+    return [what](Session& s) {
+        std::size_t total = 0, seen = 0;
+        std::string last;
+        switch (what) {
+            case 0:
+                total = s.client->events.size(), seen = s.eventsSeen;
+                if (total > seen) last = s.client->events[seen].Describe();
+                break;
+            case 1:
+                total = s.platform.messageBoxes.size(), seen = s.messagesSeen;
+                if (total > seen) last = Quote(s.platform.messageBoxes[seen]);
+                break;
+            case 2:
+                total = static_cast<std::size_t>(s.platform.beeps);
+                seen = static_cast<std::size_t>(s.beepsSeen);
+                last = "beep";
+                break;
+            case 3:
+                total = s.platform.processes.size(), seen = s.processesSeen;
+                if (total > seen) last = s.platform.processes[seen].commandLine;
+                break;
+            default:
+                total = s.TrayItem() ? s.TrayItem()->drags.size() : 0, seen = s.dragsSeen;
+                if (total > seen) last = Quote(s.TrayItem()->drags[seen].text);
+        }
+        if (total > seen)
+            s.Fail("nothing further", std::to_string(total - seen) + " more, the first: " + last);
+    };
+}
+
+Action ReadExpect(Args& a) {
+    const auto what = a.Word("what to expect");
+    if (what == "state") {
+        const auto word = a.Word("tray state");
+        std::int32_t expected;
+        if (auto it = kStates.find(word); it != kStates.end()) {
+            expected = it->second;
+        } else {
+            char* end = nullptr;
+            expected = static_cast<std::int32_t>(std::strtol(word.c_str(), &end, 10));
+            if (word.empty() || *end)
+                a.Error("unknown tray state '" + word + "' (a name such as Idle, or 0 to 9)");
+        }
+        a.End();
+        return [expected](Session& s) {
+            const auto actual = Form(s).CurrentState();
+            Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
+        };
+    }
+    if (what == "icon") return ReadIconExpectation(a, false);
+    if (what == "blink-icon") return ReadIconExpectation(a, true);
+    if (what == "blinking" || what == "visible" || what == "shortcut-active") {
+        const bool expected = a.YesNo(what);
+        a.End();
+        return [what, expected](Session& s) {
+            auto& item = Item(s);
+            CheckBool(s, expected,
+                      what == "blinking"  ? item.blinking
+                      : what == "visible" ? item.visible
+                                          : item.shortCutActive);
+        };
+    }
+    if (what == "tooltip" || what == "dial-caption") {
+        const auto expected = a.Next("text");
+        a.End();
+        return [what, expected](Session& s) {
+            auto& item = Item(s);
+            CheckText(s, expected, what == "tooltip" ? item.toolTip : item.dialCaption);
+        };
+    }
+    if (what == "shortcut") {
+        const auto expected = static_cast<std::int16_t>(a.Number("short-cut modifiers"));
+        a.End();
+        return [expected](Session& s) {
+            const auto actual = Item(s).shortCut;
+            Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
+        };
+    }
+    if (what == "menu") return ReadMenuExpectation(a);
+    if (what == "default") {
+        const auto expected = a.Word("menu item (or none)");
+        a.End();
+        return [expected](Session& s) {
+            const auto* item = Form(s).DefaultMenuItem();
+            const auto actual = item ? NativePlatform::ItemName(*item) : "none";
+            Check(s, expected, actual, expected, actual);
+        };
+    }
+    if (what == "popup") {
+        std::vector<std::string> expected;
+        while (a.More()) expected.push_back(a.Word("menu item"));
+        if (expected.empty())
+            a.Error("missing the items of the popup (the default one marked with *)");
+        return [expected](Session& s) {
+            if (s.platform.popups.empty()) {
+                s.Fail("a popup menu", "no popup menu was shown");
+                return;
+            }
+            const auto& shown = s.platform.popups.back();
+            std::vector<std::string> actual;
+            for (const auto& name : shown.visibleItems)
+                actual.push_back(name == shown.defaultItem ? name + "*" : name);
+            auto join = [](const std::vector<std::string>& v) {
+                std::string out;
+                for (const auto& x : v) out += (out.empty() ? "" : " ") + x;
+                return out;
+            };
+            Check(s, expected, actual, join(expected), join(actual));
+        };
+    }
+    if (what == "event") return ReadEventExpectation(a);
+    if (what == "no") return ReadNothingExpectation(a);
+    if (what == "message") {
+        const auto expected = a.Next("message text");
+        a.End();
+        return [expected](Session& s) {
+            if (s.messagesSeen >= s.platform.messageBoxes.size()) {
+                s.Fail(Quote(expected), "no further message box");
+                return;
+            }
+            CheckText(s, expected, s.platform.messageBoxes[s.messagesSeen++]);
+        };
+    }
+    if (what == "beep") {
+        a.End();
+        return [](Session& s) {
+            if (s.beepsSeen >= s.platform.beeps) {
+                s.Fail("a beep", "no further beep");
+                return;
+            }
+            ++s.beepsSeen;
+        };
+    }
+    if (what == "process") {
+        const auto expected = a.Next("command line");
+        a.End();
+        return [expected](Session& s) {
+            if (s.processesSeen >= s.platform.processes.size()) {
+                s.Fail(expected, "no further process started");
+                return;
+            }
+            const auto& actual = s.platform.processes[s.processesSeen++];
+            Check(s, expected, actual.commandLine, expected, actual.commandLine);
+            if (actual.showMode != kShowMinimized)
+                s.Fail("show mode 2 (minimized)", "show mode " + std::to_string(actual.showMode));
+        };
+    }
+    if (what == "debug") return ReadLineExpectation(a, false);
+    if (what == "log") return ReadLineExpectation(a, true);
+    if (what == "foreground") {
+        a.End();
+        return [](Session& s) {
+            const auto& calls = s.platform.foregroundCalls;
+            const auto hwnd = Form(s).hWnd();
+            bool found = false;
+            for (auto i = s.foregroundSeen; i < calls.size(); ++i)
+                found = found || calls[i] == hwnd;
+            s.foregroundSeen = calls.size();
+            if (!found) s.Fail("the tray form's window brought to the foreground", "it was not");
+        };
+    }
+    if (what == "drag") {
+        const auto expected = a.Next("dragged text");
+        a.End();
+        return [expected](Session& s) {
+            auto& drags = Item(s).drags;
+            if (s.dragsSeen >= drags.size()) {
+                s.Fail("a drag of " + Quote(expected), "no further drag");
+                return;
+            }
+            const auto& d = drags[s.dragsSeen++];
+            CheckText(s, expected, d.text);
+            if (d.format != kClipboardFormatText || d.allowedEffects != kDropEffectCopyOrMove)
+                s.Fail("plain text (format 1), effects 3", "format " + std::to_string(d.format) +
+                                                               ", effects " +
+                                                               std::to_string(d.allowedEffects));
+        };
+    }
+    if (what == "window") {
+        const auto title = a.Next("window title");
+        const bool open = a.OneOf<bool>("window state", {{"open", true}, {"closed", false}});
+        a.End();
+        return [title, open](Session& s) {
+            CheckBool(s, open, s.platform.FindWindowByTitle(title) != 0);
+        };
+    }
+    if (what == "call") {
+        const auto remote = a.Next("remote number");
+        const auto expected = a.OneOf("call state", kCallStates);
+        a.End();
+        return [remote, expected](Session& s) {
+            auto call = s.phone.CallWith(remote);
+            const auto actual = call ? call->state : -1;
+            auto name = [](std::int32_t st) {
+                return st < 0 ? std::string("gone") : CallStateName(st);
+            };
+            Check(s, expected, actual, name(expected), name(actual));
+        };
+    }
+    if (what == "offline") {
+        const bool expected = a.YesNo("offline");
+        a.End();
+        return [expected](Session& s) { CheckBool(s, expected, s.client->IsOfflineSelected()); };
+    }
+    if (what == "menu-selected") {
+        const auto key = a.Next("session key");
+        const auto entry = a.Next("menu entry");
+        a.End();
+        return [key, entry](Session& s) {
+            auto session = s.phone.Session(key);
+            if (!session) s.Impossible("there is no session with key " + key);
+            auto& seen = s.menuSelectionsSeen[key];
+            if (seen >= session->menusSelected.size()) {
+                s.Fail(Quote(entry) + " sent to " + key, "no further menu choice");
+                return;
+            }
+            CheckText(s, entry, session->menusSelected[seen++]);
+        };
+    }
+    if (what == "error") {
+        const auto number = a.Number("error number");
+        a.End();
+        return [number](Session& s) {
+            if (s.errorsSeen >= s.componentErrors.size()) {
+                s.Fail("error " + std::to_string(number), "no further component error");
+                return;
+            }
+            const auto& actual = s.componentErrors[s.errorsSeen++];
+            if (actual.rfind("error " + std::to_string(number) + " ", 0) != 0)
+                s.Fail("error " + std::to_string(number), actual);
+        };
+    }
+    if (what == "client-failure") {
+        const auto text = a.Next("text of the failure");
+        a.End();
+        return [text](Session& s) {
+            const auto& failures = s.client->failures;
+            if (s.failuresSeen >= failures.size()) {
+                s.Fail("a client failure containing " + Quote(text), "none");
+                return;
+            }
+            const auto& actual = failures[s.failuresSeen++];
+            if (actual.find(text) == std::string::npos)
+                s.Fail("a client failure containing " + Quote(text), actual);
+        };
+    }
+    if (what == "clicktocall") {
+        const auto property = a.Word("clicktocall property");
+        if (property == "running" || property == "connected") {
+            const bool expected = a.YesNo(property);
+            a.End();
+            return [property, expected](Session& s) {
+                auto& c = s.ClickToCallObject();
+                CheckBool(s, expected, property == "running" ? c.AppRunning() : c.AppConnected());
+            };
+        }
+        if (property == "edn") {
+            const auto expected = a.Next("extension number");
+            a.End();
+            return
+                [expected](Session& s) { CheckText(s, expected, s.ClickToCallObject().AppEdn()); };
+        }
+        if (property == "connectivity") {
+            const auto expected = static_cast<std::int16_t>(a.Number("connectivity mode"));
+            a.End();
+            return [expected](Session& s) {
+                const auto actual = s.ClickToCallObject().AppConnectivity();
+                Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
+            };
+        }
+        a.Error("unknown clicktocall property '" + property +
+                "' (known: running, connected, edn, connectivity)");
+    }
+    a.Error("unknown expectation '" + what +
+            "' (known: state, icon, blink-icon, blinking, tooltip, visible, shortcut, "
+            "shortcut-active, dial-caption, menu, default, popup, event, no, message, beep, "
+            "process, debug, log, foreground, drag, window, call, offline, menu-selected, error, "
+            "client-failure, clicktocall)");
+}
+
+}  // namespace
+
+std::vector<Step> ReadScript(const std::string& text, const std::string& file) {
+    std::vector<Step> steps;
+    std::istringstream in(text);
+    std::string raw;
+    int lineNo = 0;
+    while (std::getline(in, raw)) {
+        ++lineNo;
+        auto tokens = Tokenize(raw, file, lineNo);
+        if (tokens.empty()) continue;
+        std::string written;
+        for (const auto& t : tokens) {
+            if (!written.empty()) written += ' ';
+            written += t.quoted ? Quote(t.text) : t.text;
+        }
+        if (tokens[0].quoted)
+            throw ScriptError(file, lineNo, "a line starts with a word, not a text in quotes");
+        const auto verb = tokens[0].text;
+        tokens.erase(tokens.begin());
+        Args a(std::move(tokens), file, lineNo);
+        Step step{file, lineNo, written, verb == "expect", nullptr};
+        if (verb == "reg")
+            step.run = ReadReg(a);
+        else if (verb == "clipboard")
+            step.run = ReadClipboard(a);
+        else if (verb == "window")
+            step.run = ReadWindow(a);
+        else if (verb == "program") {
+            const auto path = a.Next("program path");
+            a.End();
+            step.run = [path](Session& s) { s.platform.AddProgram(path); };
+        } else if (verb == "client")
+            step.run = ReadClient(a);
+        else if (verb == "phone")
+            step.run = ReadPhone(a);
+        else if (verb == "tray")
+            step.run = ReadTray(a);
+        else if (verb == "menu")
+            step.run = ReadMenu(a);
+        else if (verb == "tick")
+            step.run = ReadTick(a);
+        else if (verb == "config-changed")
+            step.run = ReadConfigChanged(a);
+        else if (verb == "clicktocall")
+            step.run = ReadClickToCall(a);
+        else if (verb == "say") {
+            const auto said = a.Next("text to say");
+            a.End();
+            step.run = [said](Session& s) { s.Say(said); };
+        } else if (verb == "expect")
+            step.run = ReadExpect(a);
+        else {
+            throw ScriptError(
+                file, lineNo,
+                "unknown word '" + verb +
+                    "' (a line starts with reg, clipboard, window, program, client, "
+                    "phone, tray, menu, tick, config-changed, clicktocall, say or expect)");
+        }
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+}  // namespace qor::sim
