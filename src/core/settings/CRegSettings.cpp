@@ -121,9 +121,7 @@ std::int32_t CRegSettings::GetSettingLong(const std::string& section, const std:
     // size, the query refuses it, and the result stays 0.
     std::uint8_t bytes[4] = {0, 0, 0, 0};
     std::uint32_t asked = std::min<std::uint32_t>(size, sizeof bytes);
-    if (size > sizeof bytes ||
-        registry_.QueryValue(opened.get(), name, &type, bytes, &asked) != reg::kSuccess)
-        return 0;
+    if (registry_.QueryValue(opened.get(), name, &type, bytes, &asked) != reg::kSuccess) return 0;
     return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
                                      (std::uint32_t{bytes[2]} << 16) |
                                      (std::uint32_t{bytes[3]} << 24));
