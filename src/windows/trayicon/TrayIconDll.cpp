@@ -1,5 +1,5 @@
-// Exports of trayicon.ocx. Each one ends in a single catch-all: nothing may unwind
-// into the loader or the COM runtime.
+// Exports of trayicon.ocx. Nothing may unwind into the loader or the COM runtime: every
+// helper called here is noexcept and reports failure as an HRESULT.
 
 #include <windows.h>
 
