@@ -18,7 +18,9 @@ double RoundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view StripBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -42,7 +44,8 @@ std::size_t ParseDecimal(std::string_view text, double& out) {
         std::size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         std::size_t expDigits = 0;
-        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j, ++expDigits;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])))
+            ++j, ++expDigits;
         if (expDigits > 0) i = j;
     }
     out = std::strtod(std::string(text.substr(0, i)).c_str(), nullptr);
@@ -53,14 +56,16 @@ std::size_t ParseDecimal(std::string_view text, double& out) {
 
 std::int16_t ToInt16(double value) {
     const double r = RoundHalfEven(value);
-    if (r < std::numeric_limits<std::int16_t>::min() || r > std::numeric_limits<std::int16_t>::max())
+    if (r < std::numeric_limits<std::int16_t>::min() ||
+        r > std::numeric_limits<std::int16_t>::max())
         Raise(err::kOverflow);
     return static_cast<std::int16_t>(r);
 }
 
 std::int32_t ToInt32(double value) {
     const double r = RoundHalfEven(value);
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         Raise(err::kOverflow);
     return static_cast<std::int32_t>(r);
 }
@@ -96,7 +101,9 @@ bool TextToBool(std::string_view text) {
     return TextToNumber(text) != 0.0;
 }
 
-std::int16_t TextToInt16(std::string_view text) { return ToInt16(TextToNumber(text)); }
+std::int16_t TextToInt16(std::string_view text) {
+    return ToInt16(TextToNumber(text));
+}
 
 std::string NumberToText(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {

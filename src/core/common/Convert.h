@@ -10,8 +10,12 @@ namespace qor {
 // COM Boolean: True has all bits set.
 inline constexpr std::int16_t kComTrue = -1;
 inline constexpr std::int16_t kComFalse = 0;
-constexpr std::int16_t ToComBool(bool value) { return value ? kComTrue : kComFalse; }
-constexpr bool FromComBool(std::int16_t value) { return value != 0; }
+constexpr std::int16_t ToComBool(bool value) {
+    return value ? kComTrue : kComFalse;
+}
+constexpr bool FromComBool(std::int16_t value) {
+    return value != 0;
+}
 
 // Rounds to the nearest integer, halves to even, into 16 bits; error 6 beyond.
 std::int16_t ToInt16(double value);

@@ -36,7 +36,7 @@ struct ErrorInfo {
 };
 
 class QorError : public std::exception {
-public:
+  public:
     explicit QorError(ErrorInfo info) : info_(std::move(info)) {}
     QorError(std::int32_t number, std::string description, std::string source = kErrorSource)
         : info_{number, std::move(description), std::move(source), 0} {}
@@ -45,7 +45,7 @@ public:
     std::int32_t Number() const noexcept { return info_.number; }
     const char* what() const noexcept override { return info_.description.c_str(); }
 
-private:
+  private:
     ErrorInfo info_;
 };
 

@@ -8,7 +8,7 @@
 namespace qor {
 
 class Subscription {
-public:
+  public:
     Subscription() = default;
     explicit Subscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     Subscription(Subscription&& other) noexcept : cancel_(std::exchange(other.cancel_, {})) {}
@@ -35,7 +35,7 @@ public:
     }
     explicit operator bool() const noexcept { return static_cast<bool>(cancel_); }
 
-private:
+  private:
     std::function<void()> cancel_;
 };
 

@@ -36,8 +36,12 @@ double Variant::ToNumber() const {
     return std::visit(Visitor{}, value_);
 }
 
-std::int16_t Variant::ToInt16() const { return qor::ToInt16(ToNumber()); }
-std::int32_t Variant::ToInt32() const { return qor::ToInt32(ToNumber()); }
+std::int16_t Variant::ToInt16() const {
+    return qor::ToInt16(ToNumber());
+}
+std::int32_t Variant::ToInt32() const {
+    return qor::ToInt32(ToNumber());
+}
 
 LateBoundPtr Variant::ToObject() const {
     if (const auto* object = std::get_if<LateBoundPtr>(&value_); object && *object) return *object;

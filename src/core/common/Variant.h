@@ -15,7 +15,7 @@ class Variant;
 // An object reached by name at run time (late binding): a dialer session's
 // "TheAppMenus" and "SendMenuSelected", the list that "TheAppMenus" returns.
 class ILateBound {
-public:
+  public:
     virtual ~ILateBound() = default;
     // Calls the member `name` (method or property get) with `args`, which the
     // member may change (they are passed by reference).
@@ -24,9 +24,9 @@ public:
 using LateBoundPtr = std::shared_ptr<ILateBound>;
 
 class Variant {
-public:
-    using Value = std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string,
-                               LateBoundPtr>;
+  public:
+    using Value = std::variant<std::monostate, bool, std::int16_t, std::int32_t, double,
+                               std::string, LateBoundPtr>;
 
     Variant() = default;
     Variant(bool v) : value_(v) {}
@@ -58,7 +58,7 @@ public:
 
     friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
-private:
+  private:
     Value value_;
 };
 

@@ -17,7 +17,7 @@
 namespace qor::dialer {
 
 class IAddress {
-public:
+  public:
     virtual ~IAddress() = default;
     virtual std::string Text() = 0;
 };
@@ -38,7 +38,7 @@ inline constexpr std::int32_t kCallPropertyRefresh = 5;
 
 // The current call's events. Arguments are by reference, as the library raises them.
 class ICallEvents {
-public:
+  public:
     virtual ~ICallEvents() = default;
     virtual void Offering(AddressPtr& originalCallerAddress, std::int32_t& origin,
                           std::int32_t& reason) = 0;
@@ -56,7 +56,7 @@ public:
 };
 
 class ICall {
-public:
+  public:
     virtual ~ICall() = default;
     virtual std::int32_t State() = 0;
     virtual std::int32_t ActionFlags() = 0;
@@ -74,13 +74,13 @@ inline constexpr std::int32_t kCallsPropertyCount = 0;
 inline constexpr std::int32_t kCallsPropertyCurrentCall = 1;
 
 class ICallsEvents {
-public:
+  public:
     virtual ~ICallsEvents() = default;
     virtual void PropertyChange(std::int32_t& property, Variant& value) = 0;
 };
 
 class ICalls {
-public:
+  public:
     virtual ~ICalls() = default;
     // The call with that entry id (text or number); nullptr when there is none.
     virtual CallPtr Item(const Variant& key) = 0;
@@ -97,7 +97,7 @@ inline constexpr std::int32_t kExtPropertyConnectionState = 7;
 inline constexpr std::int32_t kCapabilityDial = 2;
 
 class IExtensionEvents {
-public:
+  public:
     virtual ~IExtensionEvents() = default;
     virtual void PropertyChange(std::int32_t& property, Variant& value) = 0;
     virtual void CustomPropertyChange(std::string& name, Variant& value) = 0;
@@ -117,7 +117,7 @@ struct Forwarding {
 };
 
 class IExtension {
-public:
+  public:
     virtual ~IExtension() = default;
     virtual std::string Number() = 0;
     virtual std::string LineName() = 0;
@@ -131,7 +131,7 @@ public:
 using ExtensionPtr = std::shared_ptr<IExtension>;
 
 class IExtensions {
-public:
+  public:
     virtual ~IExtensions() = default;
     // key: a text entry id or a 16-bit integer; nullptr when there is no such extension.
     virtual ExtensionPtr Item(const Variant& key) = 0;
@@ -141,14 +141,14 @@ public:
 using ExtensionsPtr = std::shared_ptr<IExtensions>;
 
 class ISessionEvents {
-public:
+  public:
     virtual ~ISessionEvents() = default;
     virtual void SessionOpened() = 0;
 };
 
 // A session also answers late-bound calls by name ("TheAppMenus", "SendMenuSelected").
 class ISession : public ILateBound {
-public:
+  public:
     virtual std::string SessionKey() = 0;
     virtual ExtensionsPtr Extensions() = 0;
     virtual Subscription Advise(ISessionEvents& sink) = 0;

@@ -8,7 +8,7 @@
 namespace qor {
 
 class IIconLibrary {
-public:
+  public:
     virtual ~IIconLibrary() = default;
     virtual PicturePtr GetIcon(std::int16_t& id) = 0;
     virtual PicturePtr GetIconSized(std::int16_t id, std::int16_t size) = 0;

@@ -7,7 +7,7 @@
 namespace qor {
 
 class ILogWriter {
-public:
+  public:
     virtual ~ILogWriter() = default;
     virtual void WriteLog(std::int32_t sourceId, std::int32_t code1, std::int32_t code2,
                           const std::string& text) = 0;

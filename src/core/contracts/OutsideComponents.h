@@ -12,7 +12,7 @@
 namespace qor {
 
 class IOutsideComponents {
-public:
+  public:
     virtual ~IOutsideComponents() = default;
     virtual std::shared_ptr<IIconLibrary> CreateIconLibrary() = 0;
     virtual std::shared_ptr<IStringTable> CreateStringTable() = 0;

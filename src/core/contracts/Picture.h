@@ -8,7 +8,7 @@
 namespace qor {
 
 class IPicture {
-public:
+  public:
     virtual ~IPicture() = default;
     virtual std::int32_t IconId() const = 0;
 };

@@ -46,22 +46,20 @@ inline constexpr std::uint32_t kTypeDword = 4;
 // prefixes that <windows.h> turns into macros). An empty value name is the key's
 // default value.
 class IRegistry {
-public:
+  public:
     virtual ~IRegistry() = default;
-    virtual std::int32_t OpenKey(RegKey root, const std::string& subKey,
-                                      std::uint32_t access, RegKey& result) = 0;
+    virtual std::int32_t OpenKey(RegKey root, const std::string& subKey, std::uint32_t access,
+                                 RegKey& result) = 0;
     // With data == nullptr only the size (and type) is returned. With a buffer too
     // small the call fails with kMoreData and sets *size to what is needed.
-    virtual std::int32_t QueryValue(RegKey key, const std::string& valueName,
-                                         std::uint32_t* type, std::uint8_t* data,
-                                         std::uint32_t* size) = 0;
+    virtual std::int32_t QueryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                                    std::uint8_t* data, std::uint32_t* size) = 0;
     virtual std::int32_t CreateKey(RegKey root, const std::string& subKey,
-                                        const std::string& className, std::uint32_t options,
-                                        std::uint32_t access, RegKey& result,
-                                        std::uint32_t* disposition) = 0;
-    virtual std::int32_t SetValue(RegKey key, const std::string& valueName,
-                                       std::uint32_t type, const std::uint8_t* data,
-                                       std::uint32_t size) = 0;
+                                   const std::string& className, std::uint32_t options,
+                                   std::uint32_t access, RegKey& result,
+                                   std::uint32_t* disposition) = 0;
+    virtual std::int32_t SetValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                                  const std::uint8_t* data, std::uint32_t size) = 0;
     virtual std::int32_t DeleteValue(RegKey key, const std::string& valueName) = 0;
     virtual std::int32_t DeleteKey(RegKey key, const std::string& subKey) = 0;
     virtual std::int32_t CloseKey(RegKey key) = 0;
@@ -77,7 +75,7 @@ using WndProcFn = std::intptr_t (*)(WindowHandle, std::uint32_t, std::uintptr_t,
 inline constexpr int kShowMinimized = 2;
 
 class IPlatform : public IRegistry {
-public:
+  public:
     // --- The form's window and its timer.
     // Creates the hidden top-level window of the tray form with that caption.
     virtual WindowHandle CreateFormWindow(const std::string& caption) = 0;
@@ -98,8 +96,8 @@ public:
     virtual std::uintptr_t SubclassWindow(WindowHandle window, WndProcFn newProc) = 0;
     virtual void RestoreWindowProc(WindowHandle window, std::uintptr_t previousProc) = 0;
     virtual std::intptr_t CallPreviousWindowProc(std::uintptr_t previousProc, WindowHandle window,
-                                         std::uint32_t message, std::uintptr_t wParam,
-                                         std::intptr_t lParam) = 0;
+                                                 std::uint32_t message, std::uintptr_t wParam,
+                                                 std::intptr_t lParam) = 0;
 
     // --- User interaction.
     virtual bool SetForegroundWindow(WindowHandle window) = 0;

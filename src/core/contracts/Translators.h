@@ -9,14 +9,14 @@ namespace qor {
 
 // What a translator sees of the tray form: every design caption it may translate.
 class ITranslatableForm {
-public:
+  public:
     virtual ~ITranslatableForm() = default;
     virtual void ForEachCaption(const std::function<void(std::string& caption)>& visit) = 0;
 };
 
 // The process-wide translator of the form's captions.
 class ICaptionTranslator {
-public:
+  public:
     virtual ~ICaptionTranslator() = default;
     virtual std::string Translate(std::string& literal) = 0;
     virtual void TranslateForm(ITranslatableForm& form) = 0;
@@ -24,7 +24,7 @@ public:
 
 // The icon library's string class.
 class IStringTable {
-public:
+  public:
     virtual ~IStringTable() = default;
     virtual std::string Translate(std::string& literal) = 0;
 };

@@ -34,7 +34,7 @@ inline constexpr std::int16_t kButtonLeft = 1;
 inline constexpr std::int16_t kButtonRight = 2;
 
 class ITrayIconItem {
-public:
+  public:
     virtual ~ITrayIconItem() = default;
     virtual void SetDialCaption(const std::string& caption) = 0;
     virtual void SetShortCut(std::int16_t modifiers) = 0;
@@ -55,7 +55,7 @@ inline constexpr std::int16_t kClipboardFormatText = 1;
 inline constexpr std::int32_t kDropEffectCopyOrMove = 3;
 
 class IDragData {
-public:
+  public:
     virtual ~IDragData() = default;
     virtual void SetData(const std::string& text, std::int16_t format) = 0;
 };
@@ -63,7 +63,7 @@ public:
 // Events of the control; the first argument (the item index) is never used by the
 // component. The argument counts follow the control's event shapes.
 class ITrayIconEvents {
-public:
+  public:
     virtual ~ITrayIconEvents() = default;
     virtual void MouseMove(std::int16_t& item, std::int32_t& value) = 0;
     virtual void MouseDown(std::int16_t& item, std::int16_t& button, std::int16_t& shift) = 0;
@@ -83,7 +83,7 @@ public:
 };
 
 class ITrayIcon {
-public:
+  public:
     virtual ~ITrayIcon() = default;
     virtual ITrayIconItem& Item(std::int16_t index) = 0;
     virtual Subscription Advise(ITrayIconEvents& sink) = 0;

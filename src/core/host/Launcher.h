@@ -14,7 +14,7 @@ namespace qor {
 class Runtime;
 
 class Launcher {
-public:
+  public:
     // Loads the form (unless it is loaded already); a failure of the load is the
     // failure of the creation.
     explicit Launcher(Runtime& runtime);
@@ -36,7 +36,7 @@ public:
     // nothing. Failures are reported, never returned; the result is always Empty.
     Variant ExecuteCommand(const std::string& funcName, const Variant& args);
 
-private:
+  private:
     Runtime& runtime_;
     dialer::SessionPtr qorDialSession_;
 };

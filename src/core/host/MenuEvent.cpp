@@ -19,21 +19,33 @@ void MenuEvent::Raise(F&& raiseOne) {
     }
 }
 
-void MenuEvent::Answer(dialer::CallPtr& c) { Raise([&](IMenuEvents& s) { s.Answer(c); }); }
-void MenuEvent::Clear(dialer::CallPtr& c) { Raise([&](IMenuEvents& s) { s.Clear(c); }); }
-void MenuEvent::Reconnect(dialer::CallPtr& c) { Raise([&](IMenuEvents& s) { s.Reconnect(c); }); }
+void MenuEvent::Answer(dialer::CallPtr& c) {
+    Raise([&](IMenuEvents& s) { s.Answer(c); });
+}
+void MenuEvent::Clear(dialer::CallPtr& c) {
+    Raise([&](IMenuEvents& s) { s.Clear(c); });
+}
+void MenuEvent::Reconnect(dialer::CallPtr& c) {
+    Raise([&](IMenuEvents& s) { s.Reconnect(c); });
+}
 void MenuEvent::CancelConsultation(dialer::CallPtr& c) {
     Raise([&](IMenuEvents& s) { s.CancelConsultation(c); });
 }
-void MenuEvent::CloseApp(dialer::SessionPtr& n) { Raise([&](IMenuEvents& s) { s.CloseApp(n); }); }
-void MenuEvent::Maximize(dialer::SessionPtr& n) { Raise([&](IMenuEvents& s) { s.Maximize(n); }); }
+void MenuEvent::CloseApp(dialer::SessionPtr& n) {
+    Raise([&](IMenuEvents& s) { s.CloseApp(n); });
+}
+void MenuEvent::Maximize(dialer::SessionPtr& n) {
+    Raise([&](IMenuEvents& s) { s.Maximize(n); });
+}
 void MenuEvent::MakeCall(std::string& callee) {
     Raise([&](IMenuEvents& s) { s.MakeCall(callee); });
 }
 void MenuEvent::MakeCall2(dialer::CallsPtr& calls, std::string& number) {
     Raise([&](IMenuEvents& s) { s.MakeCall2(calls, number); });
 }
-void MenuEvent::Configure() { Raise([](IMenuEvents& s) { s.Configuration(); }); }
+void MenuEvent::Configure() {
+    Raise([](IMenuEvents& s) { s.Configuration(); });
+}
 
 Subscription MenuEvent::Subscribe(IMenuEvents& sink) {
     const auto cookie = nextCookie_++;

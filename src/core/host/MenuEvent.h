@@ -27,7 +27,7 @@ inline constexpr std::int32_t kMakeCall2 = 9;
 }  // namespace menuevent
 
 class IMenuEvents {
-public:
+  public:
     virtual ~IMenuEvents() = default;
     virtual void Answer(dialer::CallPtr& currentCall) = 0;
     virtual void Reconnect(dialer::CallPtr& currentCall) = 0;
@@ -43,7 +43,7 @@ public:
 class MenuEvent : public std::enable_shared_from_this<MenuEvent> {
     struct Key {};
 
-public:
+  public:
     // Always shared: subscriptions hold it weakly and outlive it safely.
     static std::shared_ptr<MenuEvent> Create() { return std::make_shared<MenuEvent>(Key{}); }
     explicit MenuEvent(Key) {}
@@ -62,7 +62,7 @@ public:
     Subscription Subscribe(IMenuEvents& sink);
     std::size_t SubscriberCount() const { return sinks_.size(); }
 
-private:
+  private:
     template <class F>
     void Raise(F&& raiseOne);
 

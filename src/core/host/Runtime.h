@@ -16,7 +16,7 @@ namespace qor {
 class frmMain;
 
 class Runtime {
-public:
+  public:
     Runtime(IPlatform& platform, IOutsideComponents& components);
     ~Runtime();
     Runtime(const Runtime&) = delete;
@@ -40,7 +40,7 @@ public:
     cLogFile& CreateLogFile();
     std::shared_ptr<ICaptionTranslator> CaptionTranslator;
 
-private:
+  private:
     IPlatform& platform_;
     IOutsideComponents& components_;
     ErrorReporter errors_;

@@ -24,9 +24,8 @@ struct Row {
 
 // One line per state, in the order a reader compares them with the design of the
 // tray: the events that leave the state, then what any other event does.
-constexpr Exit kNotAvailable[] = {{1, P::NotConnected, 1}, {4, P::Ringing, 2},
-                                  {5, P::OnHold, 3},       {6, P::Calling, 4},
-                                  {7, P::Talking, 5},      {8, P::Idle, 9},
+constexpr Exit kNotAvailable[] = {{1, P::NotConnected, 1}, {4, P::Ringing, 2}, {5, P::OnHold, 3},
+                                  {6, P::Calling, 4},      {7, P::Talking, 5}, {8, P::Idle, 9},
                                   {15, P::Idle, 9}};
 constexpr Exit kNotConnected[] = {{0, P::NotAvailable, 0}};
 constexpr Exit kRinging[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
@@ -35,18 +34,19 @@ constexpr Exit kRinging[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
 constexpr Exit kOnHold[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
                             {1, P::NotConnected, 1}, {4, P::Ringing, 2},
                             {7, P::Talking, 5},      {10, P::Cleared, 6}};
-constexpr Exit kCalling[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
-                             {1, P::NotConnected, 1}, {7, P::Talking, 5},
+constexpr Exit kCalling[] = {{0, P::NotAvailable, 0},
+                             {16, P::NotAvailable, 0},
+                             {1, P::NotConnected, 1},
+                             {7, P::Talking, 5},
                              {10, P::Cleared, 6}};
 constexpr Exit kTalking[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
                              {1, P::NotConnected, 1}, {4, P::Ringing, 2},
                              {5, P::OnHold, 3},       {10, P::Cleared, 6}};
 constexpr Exit kHidden[] = {{11, P::None, 7}};
 constexpr Exit kWaiting[] = {{0, P::NotAvailable, 0}, {1, P::NotConnected, 1}};
-constexpr Exit kCleared[] = {{0, P::NotAvailable, 0}, {16, P::NotAvailable, 0},
-                             {1, P::NotConnected, 1}, {4, P::Ringing, 2},
-                             {5, P::OnHold, 3},       {6, P::Calling, 4},
-                             {7, P::Talking, 5},      {15, P::Idle, 9}};
+constexpr Exit kCleared[] = {
+    {0, P::NotAvailable, 0}, {16, P::NotAvailable, 0}, {1, P::NotConnected, 1}, {4, P::Ringing, 2},
+    {5, P::OnHold, 3},       {6, P::Calling, 4},       {7, P::Talking, 5},      {15, P::Idle, 9}};
 constexpr Exit kIdle[] = {{1, P::NotConnected, 1}, {4, P::Ringing, 2}, {5, P::OnHold, 3},
                           {6, P::Calling, 4},      {7, P::Talking, 5}, {16, P::NotAvailable, 0}};
 

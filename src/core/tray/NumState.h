@@ -75,13 +75,19 @@ std::optional<Transition> LookupTransition(std::int32_t state, std::int32_t evt)
 template <class GetIdleMode>
 std::int32_t UpdatedIdleMode(std::int32_t current, std::int32_t evt, GetIdleMode&& fromExtension) {
     switch (evt) {
-        case NumEvtInfo: return IdleInfo;
-        case NumEvtForwardSet: return IdleForwarded;
-        case NumEvtDialHint: return IdleDialHint;
+        case NumEvtInfo:
+            return IdleInfo;
+        case NumEvtForwardSet:
+            return IdleForwarded;
+        case NumEvtDialHint:
+            return IdleDialHint;
         case NumEvtForwardCleared:
-        case NumEvtDialHintEnd: return fromExtension();
-        case NumEvtRefresh: return current;
-        default: return IdleKeep;
+        case NumEvtDialHintEnd:
+            return fromExtension();
+        case NumEvtRefresh:
+            return current;
+        default:
+            return IdleKeep;
     }
 }
 

@@ -46,7 +46,7 @@ struct FormControl {
 // object (or nothing) detaches the previous one first.
 template <class T, class Sink>
 class EventRef {
-public:
+  public:
     explicit EventRef(Sink& sink) : sink_(sink) {}
     void Attach(std::shared_ptr<T> object) {
         subscription_.Reset();
@@ -58,14 +58,14 @@ public:
     T* operator->() const { return object_.get(); }
     explicit operator bool() const { return static_cast<bool>(object_); }
 
-private:
+  private:
     Sink& sink_;
     std::shared_ptr<T> object_;
     Subscription subscription_;
 };
 
 class frmMain : public ITranslatableForm {
-public:
+  public:
     static constexpr const char* kCaption = "S-Norvane Dialwise";
     static constexpr std::uint32_t kTimerIntervalMs = 100;
 
@@ -149,8 +149,7 @@ public:
     void TrayIcon_Click(std::int16_t& item, std::int16_t& Button, std::int16_t& shift);
     void TrayIcon_DblClick(std::int16_t& item, std::int16_t& Button, std::int16_t& shift);
     void TrayIcon_ShortCutClick(std::int16_t& item, std::int16_t& shift);
-    void TrayIcon_OLEStartDrag(std::int16_t& item, IDragData& Data,
-                               std::int32_t& AllowedEffects);
+    void TrayIcon_OLEStartDrag(std::int16_t& item, IDragData& Data, std::int32_t& AllowedEffects);
     void SetLButton(bool& ActDial);
     void SetShortCut(bool& Active, std::int16_t& ShortCut);
     std::string GetClipboardNumber(const std::string& ignored = {});
@@ -166,6 +165,10 @@ public:
     void mnuApp2Menu1_Click(std::int16_t Index);
     void SendAppMenuChoice(std::int32_t position, std::int16_t number);
 
+    // CaptionTranslator.Translate; without a translator (no icon library) the
+    // literal's own default text.
+    std::string TranslateCaption(const std::string& literal);
+
     // ---- Read access for the host, the simulator and tests.
     ITrayIconItem* TrayItem() const;  // icon item 1, or null before the control exists
     const MenuItem& MenuRoot() const { return mnuA5521; }
@@ -176,18 +179,20 @@ public:
     const std::string& Redial() const { return RedialNumber; }
     bool MenuShowing() const { return bMenuShowing; }
     bool LButtonDial() const { return bLButtonDial; }
+    bool OfflineSelected() const { return mnuOffline && mnuOffline->checked; }
 
-private:
+  private:
     friend class Runtime;
     struct Sinks;
 
     void CreateDesignControls();
+    bool HasPendingAction() const;
+    void OnTimer();
     void DestroyDesignControls();
     void Form_Load();
     void Form_Unload();
     void BuildMenuTree();
     PicturePtr Picture(std::int32_t iconId);
-    std::string Translate(const std::string& literal);  // CaptionTranslator.Translate
     std::string TranslateStringTable(const std::string& literal);
     std::string ExtensionNumber(std::int16_t entryId);
     std::string Party();

@@ -20,8 +20,8 @@ TEST(ConvertTest, Int16RoundsHalvesToEvenAndOverflowsAsError6) {
     struct Case {
         double in;
         std::int16_t out;
-    } cases[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {2.6, 3}, {-0.4, 0}, {32767.4, 32767},
-                 {-32768, -32768}};
+    } cases[] = {{2.5, 2},  {3.5, 4},         {-2.5, -2},      {2.6, 3},
+                 {-0.4, 0}, {32767.4, 32767}, {-32768, -32768}};
     for (const auto& c : cases) EXPECT_EQ(ToInt16(c.in), c.out) << c.in;
     EXPECT_EQ(ErrorNumberOf([] { ToInt16(32767.5); }), err::kOverflow);
     EXPECT_EQ(ErrorNumberOf([] { ToInt16(-32769); }), err::kOverflow);
@@ -31,8 +31,8 @@ TEST(ConvertTest, LeadingNumberReadsOnlyTheNumberAtTheStart) {
     struct Case {
         const char* in;
         double out;
-    } cases[] = {{"2.6", 2.6}, {"12ab", 12}, {"abc", 0}, {"", 0}, {" -3", -3}, {"1 2", 12},
-                 {"0", 0},     {"3", 3},     {".5", 0.5}, {"+7x", 7}};
+    } cases[] = {{"2.6", 2.6}, {"12ab", 12}, {"abc", 0}, {"", 0},     {" -3", -3},
+                 {"1 2", 12},  {"0", 0},     {"3", 3},   {".5", 0.5}, {"+7x", 7}};
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.in), c.out) << c.in;
 }
 

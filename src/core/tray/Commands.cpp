@@ -1,0 +1,117 @@
+// The popup menu's commands. Call control goes back to the client as events;
+// dial, redial, connect and maximize wait for the next timer tick so that they run
+// after the menu has closed.
+
+#include "core/host/Runtime.h"
+#include "core/tray/FormSupport.h"
+#include "core/tray/frmMain.h"
+
+namespace qor {
+
+namespace {
+constexpr const char* kNoCallToAnswer = "Trying to answer... but there is no Current Call";
+constexpr const char* kNoCallToHangUp = "Trying to HangUp... but there is no Current Call";
+}  // namespace
+
+void frmMain::mnuAnswer_Click() {
+    platform_.SetForegroundWindow(hWnd_);
+    if (!CurrentCall) {
+        platform_.ShowMessage(kNoCallToAnswer);
+        return;
+    }
+    dialer::CallPtr call = CurrentCall.get();
+    if ((call->ActionFlags() & dialer::kActionAnswer) != 0) {
+        Required(myMenuEvent).Answer(call);
+    } else if ((call->ActionFlags() & dialer::kActionReconnect) != 0) {
+        Required(myMenuEvent).Reconnect(call);
+    }
+}
+
+void frmMain::mnuHangUp_Click() {
+    if (!CurrentCall) {
+        platform_.ShowMessage(kNoCallToHangUp);
+        return;
+    }
+    dialer::CallPtr call = CurrentCall.get();
+    Required(myMenuEvent).Clear(call);
+}
+
+void frmMain::mnuDial_Click() {
+    bDialPending = true;
+    EnableTimer();
+}
+
+void frmMain::mnuBis_Click() {
+    bRedialPending = true;
+    EnableTimer();
+}
+
+void frmMain::mnuConnect_Click() {
+    bConnectPending = true;
+    EnableTimer();
+}
+
+void frmMain::mnuMaximize_Click() {
+    platform_.SetForegroundWindow(hWnd_);
+    PendingMaximize = myNum.get();
+    EnableTimer();
+}
+
+void frmMain::mnuProperties_Click() {
+    platform_.SetForegroundWindow(hWnd_);
+    Required(myMenuEvent).Configure();
+}
+
+void frmMain::mnuOffline_Click() {
+    mnuOffline->checked = true;
+}
+
+void frmMain::mnuClose_Click() {
+    dialer::SessionPtr session = myNum.get();
+    Required(myMenuEvent).CloseApp(session);
+}
+
+void frmMain::mnuDial_Delayed() {
+    try {
+        DialNumber(DialText);
+    } catch (...) {
+        platform_.Beep();
+    }
+}
+
+void frmMain::mnuBis_Delayed() {
+    if (RedialNumber.empty()) {
+        platform_.Beep();
+        return;
+    }
+    dialer::CallsPtr calls = myCalls.get();
+    Required(myMenuEvent).MakeCall2(calls, RedialNumber);
+}
+
+void frmMain::MenuItem_Click(const MenuItem& item) {
+    const std::string& n = item.name;
+    if (n == "mnuAnswer")
+        mnuAnswer_Click();
+    else if (n == "mnuHangUp")
+        mnuHangUp_Click();
+    else if (n == "mnuDial")
+        mnuDial_Click();
+    else if (n == "mnuBis")
+        mnuBis_Click();
+    else if (n == "mnuConnect")
+        mnuConnect_Click();
+    else if (n == "mnuMaximize")
+        mnuMaximize_Click();
+    else if (n == "mnuProperties")
+        mnuProperties_Click();
+    else if (n == "mnuOffline")
+        mnuOffline_Click();
+    else if (n == "mnuClose")
+        mnuClose_Click();
+    else if (n == "mnuApp1Menu1")
+        mnuApp1Menu1_Click(item.index);
+    else if (n == "mnuApp2Menu1")
+        mnuApp2Menu1_Click(item.index);
+}
+
+}  // namespace qor

@@ -1,0 +1,25 @@
+#pragma once
+// Small helpers shared by the form's source files.
+
+#include "core/common/Error.h"
+
+namespace qor {
+
+// Runs one step whose failure is skipped: the procedure goes on with the next step.
+template <class F>
+void SkipOnError(F&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Reference that must be set before use: a missing object is error 91, as the
+// client's objects report it.
+template <class P>
+auto& Required(const P& pointer) {
+    if (!pointer) Raise(err::kObjectNotSet);
+    return *pointer;
+}
+
+}  // namespace qor

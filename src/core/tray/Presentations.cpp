@@ -1,0 +1,226 @@
+// The eight presentations: first the menu side (which of Dial, Answer, Hang Up and
+// Connect is offered, the default item), then the tray icon side (picture,
+// blinking picture, blinking, tooltip). Every step that fails is skipped.
+
+#include "core/host/Runtime.h"
+#include "core/tray/FormSupport.h"
+#include "core/tray/frmMain.h"
+
+namespace qor {
+
+namespace {
+
+enum class Show : std::uint8_t { Hide, Show, Keep };
+
+void Apply(MenuItem* item, Show how) {
+    if (item && how != Show::Keep) item->visible = (how == Show::Show);
+}
+
+}  // namespace
+
+void frmMain::ApplyPresentation(Presentation p, std::int16_t& entryId) {
+    switch (p) {
+        case Presentation::None:
+            break;
+        case Presentation::NotAvailable:
+            ShowNotAvailable(entryId);
+            break;
+        case Presentation::NotConnected:
+            ShowNotConnected(entryId);
+            break;
+        case Presentation::Idle:
+            ShowIdle(entryId);
+            break;
+        case Presentation::Ringing:
+            ShowRinging(entryId);
+            break;
+        case Presentation::Calling:
+            ShowCalling(entryId);
+            break;
+        case Presentation::Talking:
+            ShowTalking(entryId);
+            break;
+        case Presentation::OnHold:
+            ShowOnHold(entryId);
+            break;
+        case Presentation::Cleared:
+            ShowCleared(entryId);
+            break;
+        case Presentation::Hide:
+            HideTrayIcon(entryId);
+            break;
+    }
+}
+
+std::string frmMain::ExtensionNumber(std::int16_t entryId) {
+    return Required(Required(NumExts).Item(Variant(entryId))).Number();
+}
+
+std::string frmMain::Party() {
+    return Required(Required(CurrentCall.get()).RemoteAddress()).Text();
+}
+
+void frmMain::ShowNotAvailable(std::int16_t& entryId) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Hide);
+    Apply(mnuConnect, Show::Hide);
+    Apply(mnuDial, Show::Hide);
+    // Connect becomes the default although it is hidden: the next popup shows it again.
+    if (bLButtonDial) mnuDefault = mnuConnect;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10021)); });
+    SkipOnError([&] {
+        Required(TrayItem())
+            .SetToolTip(TranslateCaption("#01001#Extension:") + " " + ExtensionNumber(entryId) +
+                        " (" + TranslateStringTable("#05541#Not available") + ")");
+    });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] {
+        cboPreferredLineName->text = Required(Required(NumExts).Item(Variant(entryId))).LineName();
+    });
+}
+
+void frmMain::ShowNotConnected(std::int16_t& entryId) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Hide);
+    Apply(mnuConnect, Show::Show);
+    Apply(mnuDial, Show::Hide);
+    if (bLButtonDial) mnuDefault = mnuConnect;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10022)); });
+    SkipOnError([&] {
+        Required(TrayItem())
+            .SetToolTip(mnuMaximize->tag + " " + TranslateCaption("#01201#is not connected"));
+    });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] {
+        cboPreferredLineName->text = Required(Required(NumExts).Item(Variant(entryId))).LineName();
+    });
+}
+
+void frmMain::ShowIdle(std::int16_t& entryId) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Hide);
+    Apply(mnuConnect, Show::Hide);
+    Apply(mnuDial, Show::Show);
+    if (bLButtonDial) mnuDefault = mnuDial;
+    SkipOnError([&] { mnuDial->caption = TranslateCaption("#01109#Dial"); });
+    if (IdleDisplayMode == IdleDialHint) {
+        SkipOnError([&] {
+            mnuDial->caption = TranslateCaption("#01109#Dial") + " " + GetClipboardNumber();
+        });
+    }
+
+    switch (IdleDisplayMode) {
+        case IdlePlain:
+            SkipOnError([&] {
+                Required(TrayItem())
+                    .SetToolTip(TranslateCaption("#01001#Extension:") + " " +
+                                ExtensionNumber(entryId));
+            });
+            SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10011)); });
+            break;
+        case IdleForwarded:
+            SkipOnError([&] {
+                Required(TrayItem())
+                    .SetIcon(ForwardIconID != 0 ? Required(ObjIcons).GetIconSized(ForwardIconID, 16)
+                                                : Picture(10061));
+            });
+            SkipOnError([&] { Required(TrayItem()).SetToolTip(GetForwardText()); });
+            break;
+        case IdleInfo: {
+            SkipOnError([&] { Required(TrayItem()).SetToolTip(NumInfoText); });
+            bool voice = false, infos = false;
+            SkipOnError([&] {
+                voice = !Required(Required(NumExts).Item(Variant(entryId)))
+                             .CustomProperty("Voice Messages")
+                             .ToText()
+                             .empty();
+            });
+            if (voice) {
+                SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10111)); });
+                if (NumBlinking) {
+                    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(10112)); });
+                    SkipOnError([&] { Required(TrayItem()).SetBlinking(true); });
+                }
+            } else {
+                SkipOnError([&] {
+                    infos = !Required(Required(NumExts).Item(Variant(entryId)))
+                                 .CustomProperty("App Infos")
+                                 .ToText()
+                                 .empty();
+                });
+                if (infos) SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10071)); });
+            }
+            break;
+        }
+        case IdleDialHint:
+            if (bLButtonDial)
+                SkipOnError([&] { Required(TrayItem()).SetToolTip(mnuDial->caption); });
+            break;
+        default:  // IdleKeep and anything larger: icon and tooltip stay
+            break;
+    }
+    if (!NumBlinking) SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+}
+
+void frmMain::ShowRinging(std::int16_t& /*entryId*/) {
+    Apply(mnuAnswer, Show::Show);
+    Apply(mnuHangUp, Show::Hide);
+    Apply(mnuDial, Show::Hide);
+    if (bLButtonDial) mnuDefault = mnuAnswer;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10031)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(10032)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(true); });
+    SkipOnError([&] {
+        Required(TrayItem())
+            .SetToolTip(bLButtonDial ? TranslateCaption("#01108#Answer") + " " + Party() : Party());
+    });
+}
+
+void frmMain::ShowCalling(std::int16_t& /*entryId*/) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Show);
+    Apply(mnuDial, Show::Hide);
+    if (bLButtonDial) mnuDefault = mnuHangUp;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10041)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(nullptr); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] {
+        Required(TrayItem())
+            .SetToolTip(bLButtonDial ? TranslateCaption("#01107#Hang Up") + " " + Party()
+                                     : Party());
+    });
+}
+
+void frmMain::ShowTalking(std::int16_t& /*entryId*/) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Show);
+    Apply(mnuDial, Show::Show);
+    if (bLButtonDial) mnuDefault = mnuHangUp;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10052)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(nullptr); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] {
+        Required(TrayItem())
+            .SetToolTip(bLButtonDial ? TranslateCaption("#01107#Hang Up") + " " + Party()
+                                     : Party());
+    });
+}
+
+void frmMain::ShowOnHold(std::int16_t& /*entryId*/) {
+    Apply(mnuAnswer, Show::Show);
+    Apply(mnuHangUp, Show::Hide);
+    Apply(mnuDial, Show::Show);
+    if (bLButtonDial) mnuDefault = mnuAnswer;
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10041)); });
+}
+
+void frmMain::ShowCleared(std::int16_t& entryId) {
+    ShowIdle(entryId);
+}
+
+void frmMain::HideTrayIcon(std::int16_t& /*entryId*/) {
+    SkipOnError([&] { Required(TrayItem()).SetVisible(false); });
+}
+
+}  // namespace qor

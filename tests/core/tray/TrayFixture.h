@@ -1,0 +1,129 @@
+#pragma once
+// A tray form driven end to end: the native port, the fake outside components, the
+// simulated phone system, and a client that records every event it is asked for.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/host/Launcher.h"
+#include "core/host/Runtime.h"
+#include "core/tray/frmMain.h"
+#include "native/FakeComponents.h"
+#include "native/NativePlatform.h"
+#include "sim/dialer/SimDialer.h"
+
+namespace qor::testing {
+
+constexpr const char* kQorDial = "Software\\Norvane\\5521\\QORDial\\Settings";
+constexpr const char* kQorPhone = "Software\\Norvane\\5521\\QORPhone\\Settings";
+
+// Records the events as "Answer c1", "MakeCall 0301234"; optionally acts on them.
+class RecordingClient : public IMenuEvents {
+  public:
+    std::vector<std::string> events;
+    std::function<void(const std::string&, dialer::CallPtr&)> onCallEvent;
+
+    static std::string Id(const dialer::CallPtr& c) {
+        auto* sim = dynamic_cast<sim::SimCall*>(c.get());
+        return sim ? sim->id : "none";
+    }
+    void Record(const std::string& name, dialer::CallPtr& c) {
+        events.push_back(name + " " + Id(c));
+        if (onCallEvent) onCallEvent(name, c);
+    }
+    void Answer(dialer::CallPtr& c) override { Record("Answer", c); }
+    void Reconnect(dialer::CallPtr& c) override { Record("Reconnect", c); }
+    void Clear(dialer::CallPtr& c) override { Record("Clear", c); }
+    void CancelConsultation(dialer::CallPtr& c) override { Record("CancelConsultation", c); }
+    void CloseApp(dialer::SessionPtr& s) override { events.push_back("CloseApp " + Key(s)); }
+    void Maximize(dialer::SessionPtr& s) override { events.push_back("Maximize " + Key(s)); }
+    void Configuration() override { events.push_back("Configuration"); }
+    void MakeCall(std::string& callee) override { events.push_back("MakeCall " + callee); }
+    void MakeCall2(dialer::CallsPtr&, std::string& n) override {
+        events.push_back("MakeCall2 " + n);
+    }
+    static std::string Key(const dialer::SessionPtr& s) { return s ? s->SessionKey() : "none"; }
+};
+
+// The fakes, configured before the form creates them.
+class TestComponents : public FakeOutsideComponents {
+  public:
+    std::set<int> iconLibraryMissing;
+    std::map<std::string, std::string> stringTableTexts, captionTexts;
+
+    std::shared_ptr<IIconLibrary> CreateIconLibrary() override {
+        auto created = FakeOutsideComponents::CreateIconLibrary();
+        iconLibrary->missingIcons = iconLibraryMissing;
+        return created;
+    }
+    std::shared_ptr<IStringTable> CreateStringTable() override {
+        auto created = FakeOutsideComponents::CreateStringTable();
+        stringTable->texts = stringTableTexts;
+        return created;
+    }
+    std::shared_ptr<ICaptionTranslator> CreateCaptionTranslator() override {
+        auto created = FakeOutsideComponents::CreateCaptionTranslator();
+        captionTranslator->texts = captionTexts;
+        return created;
+    }
+};
+
+class TrayTest : public ::testing::Test {
+  protected:
+    TrayTest() : runtime(platform, components), phone(pump) {}
+
+    void SetSetting(const char* path, const char* name, const char* value) {
+        platform.registry().SetString(reg::kCurrentUser, path, name, value);
+    }
+    void Create() {
+        launcher = std::make_unique<Launcher>(runtime);
+        subscription = launcher->GetMenuEvent()->Subscribe(client);
+    }
+    // The client's usual start: its session with connect mode 1, then Start.
+    void StartWithExtension(bool leftClickDials = true) {
+        SetSetting(kQorDial, "LButtonDial", leftClickDials ? "True" : "False");
+        if (!launcher) Create();
+        ext = phone.AddExtension("201", "Line 201");
+        session = phone.OpenSession("main", "QORPhone", {});
+        dialer::SessionPtr s = session;
+        std::int32_t mode = 1;
+        std::string name = "QORPhone";
+        launcher->addSession(s, mode, name);
+        launcher->Start();
+        pump.Pump();
+    }
+    // Connect through the menu and let the switch confirm: the tray goes idle.
+    void Connect() {
+        form().mnuConnect_Click();
+        Tick();
+        pump.Pump();
+    }
+    void Tick() { ASSERT_TRUE(platform.FireTimer()); }
+    frmMain& form() { return runtime.Form(); }
+    FakeTrayItem& tray() { return components.trayIcon->item(); }
+    std::int32_t Icon() { return tray().icon ? tray().icon->IconId() : 0; }
+    const MenuItem& Item(const std::string& name) {
+        for (const auto& child : form().MenuRoot().children)
+            if (child->name == name) return *child;
+        throw std::runtime_error("no menu item " + name);
+    }
+    void Feed(std::int32_t evt, std::string entryId = "1") { form().RefreshNumState(evt, entryId); }
+
+    NativePlatform platform;
+    TestComponents components;
+    Runtime runtime;
+    sim::EventPump pump;
+    sim::PhoneSystem phone;
+    RecordingClient client;
+    std::unique_ptr<Launcher> launcher;
+    Subscription subscription;
+    sim::SimExtensionPtr ext;
+    sim::SimSessionPtr session;
+};
+
+}  // namespace qor::testing
