@@ -472,7 +472,9 @@ void PhoneSystem::MonitorRequested(SimExtension& ext) {
     // the pump, and the link comes up only after monitoring is confirmed.
     auto self = Extension(ext.number);
     PostMonitoring(self, true);
-    if (linkUp && self->connectionState != 1) PostConnectionState(self, 1);
+    // With the link up the library reports the connection state with every
+    // confirmation, also when it was already up before monitoring stopped.
+    if (linkUp) PostConnectionState(self, 1);
 }
 
 }  // namespace qor::sim

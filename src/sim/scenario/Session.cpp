@@ -26,8 +26,8 @@ Session::Session(std::ostream& out, RunOptions options) : out_(out), options_(op
     // The popup is modal: the choice a scenario made for it is answered while it is
     // open, from the items it actually shows.
     platform.onPopup = [this](const MenuItem& root, const MenuItem*) -> const MenuItem* {
-        if (popupChoice.empty()) return nullptr;
         popupChoiceTaken = true;
+        if (popupChoice.empty()) return nullptr;
         std::function<const MenuItem*(const MenuItem&)> find =
             [&](const MenuItem& parent) -> const MenuItem* {
             for (const auto& child : parent.children) {
