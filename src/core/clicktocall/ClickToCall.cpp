@@ -9,9 +9,7 @@ namespace qor {
 namespace {
 
 // Procedure labels of the error lines; each ends with one space.
-constexpr std::string_view kLabelExecuteCommand = "ClickToCall.ExecuteCommand ";
 constexpr std::string_view kLabelCallEdn = "ClickToCall.CallEdn ";
-constexpr std::string_view kLabelAppConnectivity = "ClickToCall.AppConnectivity ";
 constexpr std::string_view kLabelAppEdn = "ClickToCall.AppEdn ";
 constexpr std::string_view kLabelAppConnected = "ClickToCall.AppConnected ";
 constexpr std::string_view kLabelAppRunning = "ClickToCall.AppRunning ";
@@ -89,22 +87,20 @@ ClickToCall::~ClickToCall() {
     Guarded(kLabelClassTerminate, [this] { reg_.reset(); });
 }
 
+// This member and AppConnectivity cannot fail, so they have nothing to report.
 std::string ClickToCall::ExecuteCommand(const std::string& strCommand,
                                         const std::string& strParams) noexcept {
-    // Kept in the scripting interface for later commands; none is defined yet.
-    std::string result;
-    Guarded(kLabelExecuteCommand, [&] {
-        static_cast<void>(strCommand);
-        static_cast<void>(strParams);
-    });
-    return result;
+    // Kept in the scripting interface for commands to come; none is defined yet.
+    static_cast<void>(strCommand);
+    static_cast<void>(strParams);
+    return {};
 }
 
 void ClickToCall::CallEdn(const std::string& EDN, const std::string& FirstName,
                           const std::string& LastName) noexcept {
     Guarded(kLabelCallEdn, [&] {
-        // Started even when the client runs: the running client takes the request
-        // over from the new process.
+        // Started even when the client runs: handing the request to a running
+        // instance is the client's business.
         const std::uint32_t status = platform_.StartProcess(
             CommandLine(sInstallPath_, EDN, FirstName, LastName), kShowMinimized);
         if (status == 0) return;
@@ -117,9 +113,7 @@ void ClickToCall::CallEdn(const std::string& EDN, const std::string& FirstName,
 }
 
 std::int16_t ClickToCall::AppConnectivity() noexcept {
-    std::int16_t result = ConnectivityModeUnknown;
-    Guarded(kLabelAppConnectivity, [&] { result = iConnectivity_; });
-    return result;
+    return iConnectivity_;
 }
 
 std::string ClickToCall::AppEdn() noexcept {
