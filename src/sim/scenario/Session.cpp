@@ -1,5 +1,7 @@
 #include "sim/scenario/Session.h"
 
+#include <map>
+
 #include "core/common/Error.h"
 #include "core/tray/frmMain.h"
 
@@ -7,8 +9,25 @@ namespace qor::sim {
 
 namespace {
 
+// What each tray picture means, for a person reading the timeline.
 std::string IconText(const PicturePtr& picture) {
-    return picture ? std::to_string(picture->IconId()) : "none";
+    if (!picture) return "none";
+    static const std::map<std::int32_t, const char*> kMeaning{{10011, "idle"},
+                                                              {10021, "not available"},
+                                                              {10022, "not connected"},
+                                                              {10031, "ringing"},
+                                                              {10032, "ringing, alt"},
+                                                              {10041, "calling or on hold"},
+                                                              {10052, "talking"},
+                                                              {10061, "forwarded"},
+                                                              {10071, "information"},
+                                                              {10091, "click answers"},
+                                                              {10101, "click hangs up"},
+                                                              {10111, "voice messages"},
+                                                              {10112, "voice messages, alt"}};
+    const auto id = picture->IconId();
+    const auto it = kMeaning.find(id);
+    return std::to_string(id) + (it == kMeaning.end() ? "" : std::string(" (") + it->second + ")");
 }
 
 const char* const kStateNames[] = {"NotAvailable", "NotConnected", "Ringing", "OnHold", "Calling",
