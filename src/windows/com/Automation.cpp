@@ -153,6 +153,30 @@ VARIANT RefTo(VARIANT* target) noexcept {
     return v;
 }
 
+VARIANT RefTo(BSTR* target) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&v) = target;
+    return v;
+}
+
+VARIANT RefTo(std::int16_t* target) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_I2;
+    V_I2REF(&v) = target;
+    return v;
+}
+
+VARIANT RefTo(std::int32_t* target) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_I4;
+    V_I4REF(&v) = reinterpret_cast<LONG*>(target);
+    return v;
+}
+
 std::string TextOf(const VARIANT& value) {
     const VARIANT& v = Followed(value);
     if (V_VT(&v) == VT_BSTR) return FromBstr(V_BSTR(&v));

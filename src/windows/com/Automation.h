@@ -35,6 +35,11 @@ Variant MakeBool(bool value);
 Variant MakeDispatch(IDispatch* object);  // null gives Nothing (VT_DISPATCH null)
 // A by-reference argument pointing at `target` (VT_BYREF | VT_VARIANT); owns nothing.
 VARIANT RefTo(VARIANT* target) noexcept;
+// Typed by-reference arguments, for servers that declare BSTR* or short*
+// parameters (the automation marshaler wants the exact type for those).
+VARIANT RefTo(BSTR* target) noexcept;
+VARIANT RefTo(std::int16_t* target) noexcept;
+VARIANT RefTo(std::int32_t* target) noexcept;
 
 // Reading results and arguments; by-reference values are followed. Conversion
 // failures throw QorError (type mismatch, overflow).

@@ -8,6 +8,7 @@
 //   class Foo : public DispatchObject<Foo, IFoo, IConnectionPointContainer> { ... };
 
 #include <oaidl.h>
+#include <ocidl.h>
 
 #include "windows/com/ComPtr.h"
 #include "windows/com/Errors.h"
@@ -66,7 +67,8 @@ class DispatchObject : public ComObject<Derived, Dual, ISupportErrorInfo, Others
 inline HRESULT ClassInfoOf(REFCLSID clsid, ITypeInfo** info) noexcept {
     if (!info) return E_POINTER;
     *info = nullptr;
-    return Guard(IID_IProvideClassInfo, L"", [&] { return TypeLib::Info(clsid).CopyTo(info); });
+    return Guard(__uuidof(IProvideClassInfo), L"",
+                 [&] { return TypeLib::Info(clsid).CopyTo(info); });
 }
 
 }  // namespace qor::com

@@ -141,7 +141,10 @@ void NotifyIconWindow::Sync() noexcept {
         data.uCallbackMessage = kCallbackMessage;
         data.hIcon = wanted;
         CutToolTip(toolTip_, data.szTip);
-        if (!Shell_NotifyIconW(NIM_ADD, &data)) return;  // no shell yet: TaskbarCreated retries
+        // A shell that still knows the icon (a "TaskbarCreated" sent without a
+        // restart) refuses the add: then the icon is brought up to date instead.
+        if (!Shell_NotifyIconW(NIM_ADD, &data) && !Shell_NotifyIconW(NIM_MODIFY, &data))
+            return;  // no shell yet: "TaskbarCreated" retries
         added_ = true;
         shownIcon_ = wanted;
         shownTip_ = toolTip_;
@@ -176,9 +179,10 @@ bool NotifyIconWindow::ShortCutHeld() const noexcept {
 LRESULT CALLBACK NotifyIconWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        auto* self = static_cast<NotifyIconWindow*>(
+            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;  // messages arrive before CreateWindowEx returns
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<NotifyIconWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) return DefWindowProcW(window, message, wParam, lParam);
