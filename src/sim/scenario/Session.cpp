@@ -186,14 +186,17 @@ int Session::Run(const std::vector<Step>& steps) {
         }
         if (show) PrintEffects(before, events, messages, beeps, processes, failures, errors);
     }
-    current = steps.empty() ? nullptr : &steps.back();
-    // Whatever went wrong without being expected fails the scenario.
-    if (current) {
+    // Whatever went wrong without being expected fails the scenario; it is
+    // reported against the scenario's end.
+    if (!steps.empty()) {
+        const Step end{steps.back().file, steps.back().line, "(end of scenario)", true, nullptr};
+        current = &end;
         for (auto i = errorsSeen; i < componentErrors.size(); ++i)
             Fail("no component error (expect it with 'expect error')", componentErrors[i]);
         for (auto i = failuresSeen; i < client->failures.size(); ++i)
             Fail("no client failure (expect it with 'expect client-failure')", client->failures[i]);
     }
+    current = nullptr;
     return failed_;
 }
 
