@@ -1,0 +1,84 @@
+#!/bin/sh
+# Runs the outside parts' checks under Wine: a fresh prefix per run, one X display
+# for every Wine step (xvfb-run), outputs to files (Wine's services keep the stdio
+# of whoever started them), the prefix's wineserver ended by prefix at the end.
+#
+#   run_parts.sh <work dir> <partstest.exe> <case...|gallery png> -- <dll...>
+# A case is icons, translate, log or tray; "gallery <png>" takes the screenshot.
+set -u
+if [ -z "${QOR_PARTS_UNDER_X:-}" ]; then
+  QOR_PARTS_UNDER_X=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+work=$1 exe=$2
+shift 2
+cases=""
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do cases="$cases $1"; shift; done
+[ $# -gt 0 ] && shift
+dlls="$*"
+
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+fail=0
+checks=0
+step() {  # step <log name> <command...>: runs one Wine step, output to a file
+  log="$work/$1.log"
+  shift
+  "$@" >"$log" 2>&1
+}
+
+step wineboot wine wineboot -i
+# Wine's HID bus polls a thousand times a second unless told not to.
+step winebus wine reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v "Enable SDL" /t REG_DWORD /d 0 /f
+for dll in $dlls; do
+  if ! step "register-$(basename "$dll")" wine regsvr32 /s "$(winpath "$dll")"; then
+    echo "registration of $dll failed"; fail=1
+  fi
+done
+
+# Removing the last tray icon stalls for seconds on a bare X server: keep one.
+wine "$exe" keeper >"$work/keeper.log" 2>&1 &
+for i in $(seq 1 100); do grep -q . "$work/keeper.log" 2>/dev/null && break; sleep 0.1; done
+
+set -- $cases
+while [ $# -gt 0 ]; do
+  name=$1
+  shift
+  case $name in
+    gallery)
+      png=$1
+      shift
+      rm -f "$work/rects.txt"
+      wine "$exe" gallery "$(winpath "$work/rects.txt")" >"$work/gallery.log" 2>&1 &
+      for i in $(seq 1 200); do [ -s "$work/rects.txt" ] && break; sleep 0.1; done
+      sleep 1
+      import -window root "$work/screen.png"
+      sh "$(dirname "$0")/tray_gallery.sh" "$work/screen.png" "$work/rects.txt" "$png" || fail=1
+      ;;
+    *)
+      checks=1
+      arg=""
+      [ "$name" = log ] && arg=$(winpath "$work/logs")
+      step "$name" wine "$exe" "$name" $arg
+      if ! grep -q "^RESULT $name ok" "$work/$name.log"; then
+        echo "case $name failed:"; cat "$work/$name.log"; fail=1
+      else
+        echo "case $name ok"
+      fi
+      ;;
+  esac
+done
+
+# Unregistration must leave nothing behind.
+if [ $checks = 1 ]; then
+  for dll in $dlls; do
+    step "unregister-$(basename "$dll")" wine regsvr32 /u /s "$(winpath "$dll")" || fail=1
+  done
+  step unregistered wine "$exe" unregistered
+  grep -q "^RESULT unregistered ok" "$work/unregistered.log" || { cat "$work/unregistered.log"; fail=1; }
+fi
+
+wineserver -k
+exit $fail
