@@ -837,6 +837,15 @@ Action ReadExpect(Args& a) {
             Check(s, expected, actual, name(expected), name(actual));
         };
     }
+    if (what == "monitor-requests") {
+        const auto number = a.Next("extension number");
+        const auto expected = static_cast<int>(a.Number("request count"));
+        a.End();
+        return [number, expected](Session& s) {
+            const auto actual = s.phone.Extension(number)->monitorRequests;
+            Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
+        };
+    }
     if (what == "offline") {
         const bool expected = a.YesNo("offline");
         a.End();
@@ -914,7 +923,8 @@ Action ReadExpect(Args& a) {
     a.Error("unknown expectation '" + what +
             "' (known: state, icon, blink-icon, blinking, tooltip, visible, shortcut, "
             "shortcut-active, dial-caption, menu, default, popup, event, no, message, beep, "
-            "process, debug, log, foreground, drag, window, call, offline, menu-selected, error, "
+            "process, debug, log, foreground, drag, window, call, monitor-requests, offline, "
+            "menu-selected, error, "
             "client-failure, clicktocall)");
 }
 
