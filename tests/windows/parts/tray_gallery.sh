@@ -37,5 +37,5 @@ while read -r id x y w h; do
     -bordercolor white -border 4 "$dir/$(printf %03d $n).png"
   n=$((n + 1))
 done <"$rects"
-convert "$dir"/[0-9][0-9][0-9].png -background white -gravity west -append "$out"
+convert "$dir"/[0-9][0-9][0-9].png -background white -gravity west -append -depth 8 "$out"
 rm -rf "$dir"
