@@ -297,6 +297,16 @@ void PhoneSystem::Clear(const SimCallPtr& call) {
     PostCurrentCallChange(*ext);
 }
 
+void PhoneSystem::Withdraw(const SimCallPtr& call) {
+    auto ext = Monitored();
+    if (!call || !ext->calls->Find(call->id)) throw PhoneError("cannot withdraw: there is no call");
+    std::erase(ext->calls->calls, call);
+    if (ext->calls->currentId == call->id) {
+        ext->calls->currentId = ext->calls->calls.empty() ? "" : ext->calls->calls.back()->id;
+    }
+    PostCurrentCallChange(*ext);
+}
+
 void PhoneSystem::Consult(const std::string& number) {
     auto call = RequireCall(CurrentCall(), kCallConnected, "start a consultation");
     call->flags |= dialer::kActionConsultation;

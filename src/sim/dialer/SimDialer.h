@@ -181,7 +181,10 @@ class PhoneSystem {
     void Hold(const SimCallPtr& call);                // connected -> held
     void Retrieve(const SimCallPtr& call);            // held -> connected
     void Clear(const SimCallPtr& call);               // any -> gone
-    void Consult(const std::string& number);          // consultation on the current call
+    // The current call leaves the collection without a Cleared event, as when a
+    // colleague picks it up at another extension.
+    void Withdraw(const SimCallPtr& call);
+    void Consult(const std::string& number);  // consultation on the current call
     void CancelConsultation(const SimCallPtr& call);
     // Raises one event of the current call as it is, without changing it.
     void RaiseCallEvent(const std::string& event, std::int32_t property = 0);

@@ -328,6 +328,10 @@ Action ReadPhone(Args& a) {
         a.End();
         return [](Session& s) { s.phone.Clear(CurrentCall(s, "clear")); };
     }
+    if (what == "withdraw") {
+        a.End();
+        return [](Session& s) { s.phone.Withdraw(CurrentCall(s, "withdraw")); };
+    }
     if (what == "consult") {
         const auto number = a.Next("consulted number");
         a.End();
@@ -387,7 +391,8 @@ Action ReadPhone(Args& a) {
     }
     a.Error("unknown phone happening '" + what +
             "' (known: extension, second-entry, link, incoming, remote-answers, pickup, hold, "
-            "retrieve, clear, consult, event, forward, info, voicemail, blinking, connection, "
+            "retrieve, clear, withdraw, consult, event, forward, info, voicemail, blinking, "
+            "connection, "
             "capabilities, monitoring)");
 }
 
