@@ -117,7 +117,7 @@ Session::Snapshot Session::Take() {
         s.tray += ", tooltip \"" + item->toolTip + "\"";
     }
     const auto state = form->CurrentState();
-    if (state >= 0 && state <= 9) s.tray += "  [" + std::string(kStateNames[state]) + "]";
+    if (state >= 0 && state <= 9) s.tray += ", state " + std::string(kStateNames[state]);
     for (const auto& child : form->MenuRoot().children) {
         if (!child->visible || child->IsSeparator()) continue;
         if (!s.menu.empty()) s.menu += " | ";
