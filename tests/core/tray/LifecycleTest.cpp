@@ -1,7 +1,7 @@
 // Loading, unloading and the timer of the tray form, seen from the client.
 
 #include "core/settings/ConfigMessages.h"
-#include "tray/TrayFixture.h"
+#include "core/tray/TrayFixture.h"
 
 namespace qor::testing {
 namespace {

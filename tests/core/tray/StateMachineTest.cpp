@@ -2,7 +2,7 @@
 // independent transcription, and what the tray shows along a call's road.
 
 #include "core/tray/NumState.h"
-#include "tray/TrayFixture.h"
+#include "core/tray/TrayFixture.h"
 
 namespace qor::testing {
 namespace {

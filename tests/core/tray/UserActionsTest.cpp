@@ -3,7 +3,7 @@
 
 #include "core/settings/CRegSettings.h"
 #include "core/settings/ConfigMessages.h"
-#include "tray/TrayFixture.h"
+#include "core/tray/TrayFixture.h"
 
 namespace qor::testing {
 namespace {
