@@ -20,6 +20,8 @@ dlls="$*"
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# However the run ends, this prefix's Wine (and nothing else) goes with it.
+trap 'wineserver -k 2>/dev/null' EXIT
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 fail=0
 checks=0
@@ -29,6 +31,9 @@ step() {  # step <log name> <command...>: runs one Wine step, output to a file
   "$@" >"$log" 2>&1
 }
 
+# A persistent server makes each later Wine start cheap (about 0.2 s instead of 1.3 s).
+mkdir -p "$WINEPREFIX"
+wineserver -p
 step wineboot wine wineboot -i
 # Wine's HID bus polls a thousand times a second unless told not to.
 step winebus wine reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v "Enable SDL" /t REG_DWORD /d 0 /f
@@ -80,5 +85,4 @@ if [ $checks = 1 ]; then
   grep -q "^RESULT unregistered ok" "$work/unregistered.log" || { cat "$work/unregistered.log"; fail=1; }
 fi
 
-wineserver -k
 exit $fail
