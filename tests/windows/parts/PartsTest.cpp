@@ -665,16 +665,6 @@ int wmain(int argc, wchar_t** argv) {
         TestLog(argv[2]);
     } else if (name == L"tray") {
         TestTray();
-    } else if (name == L"unregistered") {
-        // Unregistration leaves nothing behind: no ProgID and no class key.
-        for (const wchar_t* progId :
-             {L"TrayIconCtl.TrayIcon", L"QORIcons.Icons", L"QORIcons.StringTable",
-              L"QORTranslate.CaptionTranslator", L"QORLog.Logger"}) {
-            CLSID clsid;
-            HKEY key;
-            CHECK(FAILED(CLSIDFromProgID(progId, &clsid)));
-            CHECK(RegOpenKeyExW(HKEY_CLASSES_ROOT, progId, 0, KEY_READ, &key) != ERROR_SUCCESS);
-        }
     } else {
         std::printf("unknown case\n");
         return 2;

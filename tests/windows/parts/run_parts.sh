@@ -76,13 +76,23 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-# Unregistration must leave nothing behind.
+# Unregistration must leave nothing behind: no ProgID and none of the
+# identifiers the IDL files declare (classes, interfaces, libraries).
 if [ $checks = 1 ]; then
   for dll in $dlls; do
     step "unregister-$(basename "$dll")" wine regsvr32 /u /s "$(winpath "$dll")" || fail=1
   done
-  step unregistered wine "$exe" unregistered
-  grep -q "^RESULT unregistered ok" "$work/unregistered.log" || { cat "$work/unregistered.log"; fail=1; }
+  src=$(cd "$(dirname "$0")/../../../src/windows" && pwd)
+  ids=$(cat "$src"/icons/*.idl "$src"/translator/*.idl "$src"/logger/*.idl "$src"/trayicon/*.idl |
+        grep -o 'uuid([0-9A-Fa-f-]*)' | sed 's/uuid(\(.*\))/\1/' | paste -sd '|')
+  step export wine regedit /E "$(winpath "$work/registry.reg")"
+  iconv -f UTF-16LE -t UTF-8 "$work/registry.reg" >"$work/registry.txt" 2>/dev/null
+  if grep -i -E "TrayIconCtl\.|QORIcons\.|QORTranslate\.|QORLog\.|$ids" "$work/registry.txt" \
+       >"$work/leftovers.txt"; then
+    echo "left behind after unregistration:"; cat "$work/leftovers.txt"; fail=1
+  else
+    echo "unregistration left nothing"
+  fi
 fi
 
 exit $fail
