@@ -637,39 +637,49 @@ Action ReadLineExpectation(Args& a, bool log) {
     };
 }
 
+// The recordings of one kind that no expectation has consumed yet, described.
+enum class Recording { Events, Messages, Beeps, Processes, Drags };
+
+std::vector<std::string> Unconsumed(Session& s, Recording what) {
+    std::vector<std::string> left;
+    switch (what) {
+        case Recording::Events:
+            for (auto i = s.eventsSeen; i < s.client->events.size(); ++i)
+                left.push_back(s.client->events[i].Describe());
+            break;
+        case Recording::Messages:
+            for (auto i = s.messagesSeen; i < s.platform.messageBoxes.size(); ++i)
+                left.push_back(Quote(s.platform.messageBoxes[i]));
+            break;
+        case Recording::Beeps:
+            for (auto i = s.beepsSeen; i < s.platform.beeps; ++i) left.push_back("beep");
+            break;
+        case Recording::Processes:
+            for (auto i = s.processesSeen; i < s.platform.processes.size(); ++i)
+                left.push_back(s.platform.processes[i].commandLine);
+            break;
+        case Recording::Drags:
+            if (auto* item = s.TrayItem())
+                for (auto i = s.dragsSeen; i < item->drags.size(); ++i)
+                    left.push_back(Quote(item->drags[i].text));
+            break;
+    }
+    return left;
+}
+
 // "expect no events|messages|beeps|processes|drags": nothing further was recorded.
 Action ReadNothingExpectation(Args& a) {
-    const auto what = a.OneOf<int>(
-        "recording",
-        {{"events", 0}, {"messages", 1}, {"beeps", 2}, {"processes", 3}, {"drags", 4}});
+    const auto what = a.OneOf<Recording>("recording", {{"events", Recording::Events},
+                                                       {"messages", Recording::Messages},
+                                                       {"beeps", Recording::Beeps},
+                                                       {"processes", Recording::Processes},
+                                                       {"drags", Recording::Drags}});
     a.End();
     return [what](Session& s) {
-        std::size_t total = 0, seen = 0;
-        std::string last;
-        switch (what) {
-            case 0:
-                total = s.client->events.size(), seen = s.eventsSeen;
-                if (total > seen) last = s.client->events[seen].Describe();
-                break;
-            case 1:
-                total = s.platform.messageBoxes.size(), seen = s.messagesSeen;
-                if (total > seen) last = Quote(s.platform.messageBoxes[seen]);
-                break;
-            case 2:
-                total = static_cast<std::size_t>(s.platform.beeps);
-                seen = static_cast<std::size_t>(s.beepsSeen);
-                last = "beep";
-                break;
-            case 3:
-                total = s.platform.processes.size(), seen = s.processesSeen;
-                if (total > seen) last = s.platform.processes[seen].commandLine;
-                break;
-            default:
-                total = s.TrayItem() ? s.TrayItem()->drags.size() : 0, seen = s.dragsSeen;
-                if (total > seen) last = Quote(s.TrayItem()->drags[seen].text);
-        }
-        if (total > seen)
-            s.Fail("nothing further", std::to_string(total - seen) + " more, the first: " + last);
+        const auto left = Unconsumed(s, what);
+        if (!left.empty())
+            s.Fail("nothing further",
+                   std::to_string(left.size()) + " more, the first: " + left.front());
     };
 }
 
