@@ -229,6 +229,7 @@ void TestTranslate() {
         {L"de", L"#01001#Extension:", L"Nebenstelle:"},
         {L"de", L"#05541#Not available", L"Nicht verf\u00fcgbar"},
         {L"de", L"#09999#Left as written", L"Left as written"},
+        {L"de", L"#01216#Ctrl+Shift", L"Strg+Umschalt"},
         {L"xx", L"#01108#Answer", L"Answer"},  // unknown language: English
     };
     for (const Row& row : rows) {
