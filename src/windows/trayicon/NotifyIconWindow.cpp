@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 
 namespace qor::tray {
@@ -16,7 +17,7 @@ constexpr UINT_PTR kClickTimer = 2;
 constexpr UINT_PTR kLeaveTimer = 3;
 constexpr UINT kBlinkInterval = 500;
 // The shell reports moves only while the pointer is over the icon and never says
-// when it leaves, so the cursor is polled after the last move.
+// when it leaves, so the cursor is polled after the last move until it is gone.
 constexpr UINT kLeavePollInterval = 250;
 
 short ModifierMask() noexcept {
@@ -171,6 +172,21 @@ void NotifyIconWindow::Sync() noexcept {
     }
 }
 
+bool NotifyIconWindow::PointerGone() const noexcept {
+    POINT now{};
+    if (!GetCursorPos(&now)) return false;
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = window_;
+    icon.uID = kIconId;
+    RECT rect{};
+    if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &rect))) return !PtInRect(&rect, now);
+    // Shells that do not tell where the icon is (Wine): gone once the pointer is an
+    // icon's width away from where the shell last saw it.
+    const int reach = GetSystemMetrics(SM_CXSMICON);
+    return std::abs(now.x - lastMove_.x) >= reach || std::abs(now.y - lastMove_.y) >= reach;
+}
+
 bool NotifyIconWindow::ShortCutHeld() const noexcept {
     return shortCutActive_ && shortCut_ != 0 &&
            (ModifierMask() & (kShiftMask | kCtrlMask)) == shortCut_;
@@ -284,9 +300,7 @@ void NotifyIconWindow::HandleTimer(UINT_PTR id) {
             events_.Click(kLeftButton, pendingClickShift_);
             return;
         case kLeaveTimer: {
-            POINT now{};
-            GetCursorPos(&now);
-            if (now.x == lastMove_.x && now.y == lastMove_.y) return;  // still resting on it
+            if (!PointerGone()) return;
             KillTimer(window_, kLeaveTimer);
             if (!pointerOver_) return;
             pointerOver_ = false;

@@ -75,6 +75,7 @@ class NotifyIconWindow {
     void UpdateBlinkTimer() noexcept;
     HICON WantedIcon() const noexcept;
     bool ShortCutHeld() const noexcept;
+    bool PointerGone() const noexcept;
 
     INotifyIconEvents& events_;
     HWND window_ = nullptr;
