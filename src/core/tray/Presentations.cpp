@@ -52,8 +52,12 @@ void frmMain::ApplyPresentation(Presentation p, std::int16_t& entryId) {
     }
 }
 
+dialer::IExtension& frmMain::ExtensionAt(std::int16_t entryId) {
+    return Required(Required(NumExts).Item(Variant(entryId)));
+}
+
 std::string frmMain::ExtensionNumber(std::int16_t entryId) {
-    return Required(Required(NumExts).Item(Variant(entryId))).Number();
+    return ExtensionAt(entryId).Number();
 }
 
 std::string frmMain::Party() {
@@ -74,9 +78,7 @@ void frmMain::ShowNotAvailable(std::int16_t& entryId) {
                         " (" + TranslateStringTable("#05541#Not available") + ")");
     });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] {
-        cboPreferredLineName->text = Required(Required(NumExts).Item(Variant(entryId))).LineName();
-    });
+    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId).LineName(); });
 }
 
 void frmMain::ShowNotConnected(std::int16_t& entryId) {
@@ -91,9 +93,7 @@ void frmMain::ShowNotConnected(std::int16_t& entryId) {
             .SetToolTip(mnuMaximize->tag + " " + TranslateCaption("#01201#is not connected"));
     });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] {
-        cboPreferredLineName->text = Required(Required(NumExts).Item(Variant(entryId))).LineName();
-    });
+    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId).LineName(); });
 }
 
 void frmMain::ShowIdle(std::int16_t& entryId) {
@@ -130,10 +130,7 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
             SkipOnError([&] { Required(TrayItem()).SetToolTip(NumInfoText); });
             bool voice = false, infos = false;
             SkipOnError([&] {
-                voice = !Required(Required(NumExts).Item(Variant(entryId)))
-                             .CustomProperty("Voice Messages")
-                             .ToText()
-                             .empty();
+                voice = !ExtensionAt(entryId).CustomProperty("Voice Messages").ToText().empty();
             });
             if (voice) {
                 SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10111)); });
@@ -143,10 +140,7 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
                 }
             } else {
                 SkipOnError([&] {
-                    infos = !Required(Required(NumExts).Item(Variant(entryId)))
-                                 .CustomProperty("App Infos")
-                                 .ToText()
-                                 .empty();
+                    infos = !ExtensionAt(entryId).CustomProperty("App Infos").ToText().empty();
                 });
                 if (infos) SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10071)); });
             }
@@ -162,6 +156,10 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
     if (!NumBlinking) SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
 }
 
+std::string frmMain::CallTooltip(const char* actionLiteral) {
+    return bLButtonDial ? TranslateCaption(actionLiteral) + " " + Party() : Party();
+}
+
 void frmMain::ShowRinging(std::int16_t& /*entryId*/) {
     Apply(mnuAnswer, Show::Show);
     Apply(mnuHangUp, Show::Hide);
@@ -170,40 +168,27 @@ void frmMain::ShowRinging(std::int16_t& /*entryId*/) {
     SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10031)); });
     SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(10032)); });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(true); });
-    SkipOnError([&] {
-        Required(TrayItem())
-            .SetToolTip(bLButtonDial ? TranslateCaption("#01108#Answer") + " " + Party() : Party());
-    });
+    SkipOnError([&] { Required(TrayItem()).SetToolTip(CallTooltip("#01108#Answer")); });
+}
+
+// Calling and talking differ only in the picture and in offering Dial.
+void frmMain::ShowCallInProgress(std::int32_t iconId, bool offerDial) {
+    Apply(mnuAnswer, Show::Hide);
+    Apply(mnuHangUp, Show::Show);
+    Apply(mnuDial, offerDial ? Show::Show : Show::Hide);
+    if (bLButtonDial) mnuDefault = mnuHangUp;
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconId)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(nullptr); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
+    SkipOnError([&] { Required(TrayItem()).SetToolTip(CallTooltip("#01107#Hang Up")); });
 }
 
 void frmMain::ShowCalling(std::int16_t& /*entryId*/) {
-    Apply(mnuAnswer, Show::Hide);
-    Apply(mnuHangUp, Show::Show);
-    Apply(mnuDial, Show::Hide);
-    if (bLButtonDial) mnuDefault = mnuHangUp;
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10041)); });
-    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(nullptr); });
-    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] {
-        Required(TrayItem())
-            .SetToolTip(bLButtonDial ? TranslateCaption("#01107#Hang Up") + " " + Party()
-                                     : Party());
-    });
+    ShowCallInProgress(10041, false);
 }
 
 void frmMain::ShowTalking(std::int16_t& /*entryId*/) {
-    Apply(mnuAnswer, Show::Hide);
-    Apply(mnuHangUp, Show::Show);
-    Apply(mnuDial, Show::Show);
-    if (bLButtonDial) mnuDefault = mnuHangUp;
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10052)); });
-    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(nullptr); });
-    SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] {
-        Required(TrayItem())
-            .SetToolTip(bLButtonDial ? TranslateCaption("#01107#Hang Up") + " " + Party()
-                                     : Party());
-    });
+    ShowCallInProgress(10052, true);
 }
 
 void frmMain::ShowOnHold(std::int16_t& /*entryId*/) {

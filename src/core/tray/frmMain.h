@@ -194,7 +194,10 @@ class frmMain : public ITranslatableForm {
     void BuildMenuTree();
     PicturePtr Picture(std::int32_t iconId);
     std::string TranslateStringTable(const std::string& literal);
+    dialer::IExtension& ExtensionAt(std::int16_t entryId);
     std::string ExtensionNumber(std::int16_t entryId);
+    std::string CallTooltip(const char* actionLiteral);
+    void ShowCallInProgress(std::int32_t iconId, bool offerDial);
     std::string Party();
     std::string NumExtEntryID();
     void Log(const std::string& label, const std::string& msg, std::int32_t level);
