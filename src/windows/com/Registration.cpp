@@ -138,13 +138,17 @@ HRESULT UnregisterServer(std::span<const ClassRegistration> classes, Registratio
             HRESULT hr = LoadOwnLibrary(library);
             if (SUCCEEDED(hr)) {
                 const auto& a = library.attr;
-                hr = scope == RegistrationScope::Machine
-                         ? UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-                                             a.syskind)
-                         : UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-                                                    a.syskind);
-                // A library that is not registered is what we want: not an error.
-                if (hr == TYPE_E_REGISTRYACCESS) hr = S_OK;
+                // A library that is not registered is what we want: nothing to do
+                // (the unregistration functions call that an error).
+                Bstr registeredPath;
+                if (SUCCEEDED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
+                                                    registeredPath.Put()))) {
+                    hr = scope == RegistrationScope::Machine
+                             ? UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
+                                                 a.syskind)
+                             : UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum,
+                                                        a.lcid, a.syskind);
+                }
             }
             if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         }

@@ -101,6 +101,10 @@ Win32Platform::~Win32Platform() {
     if (windowClass_) UnregisterClassA(kFormClass, module_);
 }
 
+void Win32Platform::ReleaseWindowClass() noexcept {
+    if (windowClass_ && timers_.empty() && UnregisterClassA(kFormClass, module_)) windowClass_ = 0;
+}
+
 // ---- Registry
 
 std::int32_t Win32Platform::OpenKey(RegKey root, const std::string& subKey, std::uint32_t access,

@@ -60,6 +60,9 @@ class Win32Platform final : public IPlatform {
 
     // The live form windows, for DllCanUnloadNow and leak checks.
     std::size_t WindowCount() const noexcept { return timers_.size(); }
+    // Unregisters the form's window class once no form window is left (the module
+    // is about to be unloaded); the next CreateFormWindow registers it again.
+    void ReleaseWindowClass() noexcept;
 
   private:
     static LRESULT CALLBACK FormWndProc(HWND, UINT, WPARAM, LPARAM) noexcept;

@@ -55,7 +55,7 @@ STDAPI DllCanUnloadNow() {
         // Objects alive, server locks, or the tray form (and its window) still
         // loaded: the code must stay.
         if (com::Module::LockCount() > 0 || win::ProcessRuntimeBusy()) return S_FALSE;
-        win::EndProcessRuntime();
+        win::PrepareUnload();
         com::TypeLib::Clear();
         return S_OK;
     } catch (...) {

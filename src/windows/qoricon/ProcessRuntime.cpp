@@ -7,8 +7,8 @@
 namespace qor::win {
 
 namespace {
-// Heap objects on purpose: they are ended by EndProcessRuntime on a COM thread, never
-// by static destructors while the loader lock is held.
+// Heap objects on purpose: no static destructor may release COM objects while the
+// loader lock is held.
 Win32Platform* gPlatform = nullptr;
 ComOutsideComponents* gComponents = nullptr;
 Runtime* gRuntime = nullptr;
@@ -38,18 +38,14 @@ bool ProcessRuntimeBusy() noexcept {
     return gRuntime && gRuntime->FormLoaded();
 }
 
-void EndProcessRuntime() noexcept {
-    try {
-        delete gRuntime;
-    } catch (...) {
-        // Ending the runtime releases outside objects; a failure there leaves
-        // nothing for us to undo.
-    }
-    gRuntime = nullptr;
-    delete gComponents;
-    gComponents = nullptr;
-    delete gPlatform;
-    gPlatform = nullptr;
+void PrepareUnload() noexcept {
+    // The runtime is never deleted: its globals and the form object hold the
+    // client's objects (sessions handed to addSession, for one), and by the time COM
+    // asks us to unload, their owner may be gone, a script engine for instance.
+    // Releasing them then crashes the host; keeping them costs a little memory.
+    // Nothing of ours runs after the form's unload (no window, timer, hook or
+    // event sink is left), so the DLL may still be unloaded safely.
+    if (gPlatform) gPlatform->ReleaseWindowClass();
 }
 
 }  // namespace qor::win

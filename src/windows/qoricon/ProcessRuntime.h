@@ -1,7 +1,7 @@
 #pragma once
 // The component inside this process: one qor::Runtime on the Win32 platform port
 // and the COM outside components, created on the first class-object request and
-// torn down only when the DLL agrees to be unloaded.
+// kept for the life of the process.
 
 #include "core/host/Runtime.h"
 
@@ -14,7 +14,8 @@ Runtime& ProcessRuntime();
 Win32Platform& ProcessPlatform();
 // Whether the tray form is loaded (its window lives): the DLL must stay.
 bool ProcessRuntimeBusy() noexcept;
-// Ends the runtime (DllCanUnloadNow said yes); a later request makes a new one.
-void EndProcessRuntime() noexcept;
+// DllCanUnloadNow said yes: lets go of what the system holds for us (the window
+// class). The runtime itself stays; see ProcessRuntime.cpp.
+void PrepareUnload() noexcept;
 
 }  // namespace qor::win

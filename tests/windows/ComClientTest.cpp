@@ -1,0 +1,384 @@
+// qorIcon's classes through the real COM layer: registration by ProgID, the type
+// library's contract, MenuEvent's connection point, Launcher's members and errors.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "windows/com/Automation.h"
+#include "qorIcon.h"
+
+using namespace qortest;
+
+namespace {
+
+template <class T>
+ComPtr<T> Create(REFCLSID clsid) {
+    ComPtr<T> object;
+    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(T),
+                                     object.PutVoid()));
+    return object;
+}
+
+qor::com::Variant Text(const wchar_t* text) {
+    qor::com::Variant v;
+    V_VT(v.Put()) = VT_BSTR;
+    V_BSTR(v.Get()) = SysAllocString(text);
+    return v;
+}
+
+qor::com::Variant Object(IDispatch* object) {
+    qor::com::Variant v;
+    V_VT(v.Put()) = VT_DISPATCH;
+    V_DISPATCH(v.Get()) = object;
+    if (object) object->AddRef();
+    return v;
+}
+
+std::vector<std::wstring> MemberNames(ITypeInfo* info) {
+    TYPEATTR* attr = nullptr;
+    std::vector<std::wstring> names;
+    if (FAILED(info->GetTypeAttr(&attr))) return names;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* func = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &func))) continue;
+        qor::com::Bstr name;
+        info->GetDocumentation(func->memid, name.Put(), nullptr, nullptr, nullptr);
+        names.push_back(name.Wide());
+        info->ReleaseFuncDesc(func);
+    }
+    info->ReleaseTypeAttr(attr);
+    return names;
+}
+
+TEST(TypeLibrary, MembersFollowTheContractOrder) {
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_qorIcon, 5, 5, 0, lib.Put()));
+    struct Case {
+        const IID* iid;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {&IID__Launcher,
+         {L"qorDialSession", L"qorDialSession", L"GetMenuEvent", L"addSession", L"SetTooltip",
+          L"Start", L"IsOfflineSelected", L"ExecuteCommand"}},
+        {&IID__MenuEvent,
+         {L"Answer", L"Clear", L"Reconnect", L"CancelConsultation", L"CloseApp", L"Maximize",
+          L"MakeCall", L"MakeCall2", L"Configure"}},
+        {&IID__ClickToCall,
+         {L"ExecuteCommand", L"CallEdn", L"AppConnectivity", L"AppEdn", L"AppConnected",
+          L"AppRunning"}},
+        {&DIID___MenuEvent,
+         {L"Answer", L"Reconnect", L"Clear", L"CancelConsultation", L"CloseApp", L"Maximize",
+          L"Configuration", L"MakeCall", L"MakeCall2"}},
+    };
+    for (const auto& c : cases) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, lib->GetTypeInfoOfGuid(*c.iid, info.Put()));
+        // Duals: compare the vtable half, which lists only the interface's own members.
+        HREFTYPE ref = 0;
+        ComPtr<ITypeInfo> vtable;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+            SUCCEEDED(info->GetRefTypeInfo(ref, vtable.Put())))
+            info = vtable;
+        EXPECT_EQ(c.names, MemberNames(info.Get()));
+    }
+    // The events are numbered 1 to 9 in that order.
+    ComPtr<ITypeInfo> events;
+    ASSERT_EQ(S_OK, lib->GetTypeInfoOfGuid(DIID___MenuEvent, events.Put()));
+    for (UINT i = 0; i < 9; ++i) {
+        FUNCDESC* func = nullptr;
+        ASSERT_EQ(S_OK, events->GetFuncDesc(i, &func));
+        EXPECT_EQ(MEMBERID(i + 1), func->memid);
+        events->ReleaseFuncDesc(func);
+    }
+}
+
+TEST(Classes, CreatableByProgIdWithTheirInterfaces) {
+    struct Case {
+        const wchar_t* progId;
+        const CLSID* clsid;
+        const IID* dual;
+    } cases[] = {
+        {L"qorIcon.Launcher", &CLSID_Launcher, &IID__Launcher},
+        {L"qorIcon.MenuEvent", &CLSID_MenuEvent, &IID__MenuEvent},
+        {L"qorIcon.ClickToCall", &CLSID_ClickToCall, &IID__ClickToCall},
+    };
+    for (const auto& c : cases) {
+        CLSID clsid{};
+        ASSERT_EQ(S_OK, CLSIDFromProgID(c.progId, &clsid)) << c.progId;
+        EXPECT_TRUE(IsEqualCLSID(clsid, *c.clsid));
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                         object.PutVoid()));
+        EXPECT_TRUE(object.AsUnknown(*c.dual)) << c.progId;
+        auto dispatch = object.As<IDispatch>();
+        ASSERT_TRUE(dispatch);
+        auto errors = object.As<ISupportErrorInfo>();
+        ASSERT_TRUE(errors);
+        EXPECT_EQ(S_OK, errors->InterfaceSupportsErrorInfo(*c.dual));
+    }
+    auto menuEvent = Create<IProvideClassInfo2>(CLSID_MenuEvent);
+    GUID source{};
+    ASSERT_EQ(S_OK, menuEvent->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
+    EXPECT_TRUE(IsEqualGUID(source, DIID___MenuEvent));
+}
+
+class MenuEventTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        menuEvent = Create<_MenuEvent>(CLSID_MenuEvent);
+        ASSERT_TRUE(menuEvent);
+        ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
+    }
+    void TearDown() override {
+        if (cookie) Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie);
+        sink->Release();
+    }
+    ComPtr<_MenuEvent> menuEvent;
+    RecordingSink* sink = new RecordingSink(DIID___MenuEvent);
+    DWORD cookie = 0;
+};
+
+TEST_F(MenuEventTest, EachMethodRaisesItsEventSynchronously) {
+    auto call = new PropertyBag();
+    struct Case {
+        const char* method;
+        std::function<HRESULT(_MenuEvent*)> invoke;
+        DISPID event;
+        std::vector<std::wstring> args;
+    } cases[] = {
+        {"Answer",
+         [&](_MenuEvent* m) {
+             auto v = Object(call);
+             return m->Answer(v.Get());
+         },
+         1,
+         {L"<object>"}},
+        {"Clear",
+         [&](_MenuEvent* m) {
+             auto v = Object(call);
+             return m->Clear(v.Get());
+         },
+         3,
+         {L"<object>"}},
+        {"Reconnect",
+         [&](_MenuEvent* m) {
+             auto v = Object(call);
+             return m->Reconnect(v.Get());
+         },
+         2,
+         {L"<object>"}},
+        {"CancelConsultation",
+         [&](_MenuEvent* m) {
+             auto v = Object(call);
+             return m->CancelConsultation(v.Get());
+         },
+         4,
+         {L"<object>"}},
+        {"CloseApp",
+         [&](_MenuEvent* m) {
+             auto v = Object(nullptr);
+             return m->CloseApp(v.Get());
+         },
+         5,
+         {L"<nothing>"}},
+        {"Maximize",
+         [&](_MenuEvent* m) {
+             auto v = Object(call);
+             return m->Maximize(v.Get());
+         },
+         6,
+         {L"<object>"}},
+        {"MakeCall",
+         [&](_MenuEvent* m) {
+             auto v = Text(L"0301234");
+             return m->MakeCall(v.Get());
+         },
+         8,
+         {L"0301234"}},
+        {"MakeCall2",
+         [&](_MenuEvent* m) {
+             auto c = Object(call);
+             auto v = Text(L"55");
+             return m->MakeCall2(c.Get(), v.Get());
+         },
+         9,
+         {L"<object>", L"55"}},
+        {"Configure", [&](_MenuEvent* m) { return m->Configure(); }, 7, {}},
+    };
+    for (const auto& c : cases) {
+        sink->events.clear();
+        ASSERT_EQ(S_OK, c.invoke(menuEvent.Get())) << c.method;
+        ASSERT_EQ(1u, sink->events.size()) << c.method;
+        EXPECT_EQ(c.event, sink->events[0].id) << c.method;
+        EXPECT_EQ(c.args, sink->events[0].args) << c.method;
+    }
+    call->Release();
+}
+
+TEST_F(MenuEventTest, HandlerChangesReachTheCallersVariables) {
+    sink->onEvent = [](DISPID id, DISPPARAMS& params) {
+        // The text is the last argument of both events: rgvarg[0].
+        VARIANT& text = params.rgvarg[0];
+        ASSERT_EQ(VT_BYREF | VT_VARIANT, V_VT(&text));
+        VariantClear(V_VARIANTREF(&text));
+        V_VT(V_VARIANTREF(&text)) = VT_BSTR;
+        V_BSTR(V_VARIANTREF(&text)) = SysAllocString(id == 8 ? L"999" : L"777");
+    };
+    auto callee = Text(L"123");
+    ASSERT_EQ(S_OK, menuEvent->MakeCall(callee.Get()));
+    EXPECT_EQ(L"999", TextOf(*callee.Get()));
+
+    auto calls = Object(nullptr);
+    auto number = Text(L"123");
+    ASSERT_EQ(S_OK, menuEvent->MakeCall2(calls.Get(), number.Get()));
+    EXPECT_EQ(L"777", TextOf(*number.Get()));
+}
+
+TEST_F(MenuEventTest, ConnectionsAreKeptByCookie) {
+    auto second = new RecordingSink(DIID___MenuEvent);
+    DWORD secondCookie = 0;
+    ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, second, &secondCookie));
+    EXPECT_NE(cookie, secondCookie);
+
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, menuEvent.As<IConnectionPointContainer>()->FindConnectionPoint(DIID___MenuEvent,
+                                                                                   point.Put()));
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(S_OK, point->EnumConnections(connections.Put()));
+    CONNECTDATA data[3] = {};
+    ULONG fetched = 0;
+    connections->Next(3, data, &fetched);
+    EXPECT_EQ(2u, fetched);
+    for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
+
+    // Both hear an event in subscription order; after the first leaves, only the second.
+    ASSERT_EQ(S_OK, menuEvent->Configure());
+    ASSERT_EQ(S_OK, Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie));
+    cookie = 0;
+    ASSERT_EQ(S_OK, menuEvent->Configure());
+    EXPECT_EQ(1u, sink->events.size());
+    EXPECT_EQ(2u, second->events.size());
+
+    // A sink that leaves from inside its handler does not stop the event for the others.
+    DWORD thirdCookie = 0;
+    auto third = new RecordingSink(DIID___MenuEvent);
+    ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, third, &thirdCookie));
+    second->onEvent = [&](DISPID, DISPPARAMS&) {
+        Unadvise(menuEvent.Get(), DIID___MenuEvent, secondCookie);
+    };
+    ASSERT_EQ(S_OK, menuEvent->Configure());
+    ASSERT_EQ(S_OK, menuEvent->Configure());
+    EXPECT_EQ(3u, second->events.size());
+    EXPECT_EQ(2u, third->events.size());
+    Unadvise(menuEvent.Get(), DIID___MenuEvent, thirdCookie);
+    second->Release();
+    third->Release();
+}
+
+TEST(MenuEventAlone, WithoutSubscribersEveryMethodReturnsAtOnce) {
+    auto menuEvent = Create<_MenuEvent>(CLSID_MenuEvent);
+    auto v = Text(L"1");
+    EXPECT_EQ(S_OK, menuEvent->MakeCall(v.Get()));
+    EXPECT_EQ(S_OK, menuEvent->Configure());
+    EXPECT_EQ(L"1", TextOf(*v.Get()));
+}
+
+class LauncherTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        launcher = Create<_Launcher>(CLSID_Launcher);
+        ASSERT_TRUE(launcher);
+    }
+    ComPtr<_Launcher> launcher;
+};
+
+TEST_F(LauncherTest, AnswersBeforeStart) {
+    VARIANT_BOOL offline = VARIANT_TRUE;
+    ASSERT_EQ(S_OK, launcher->IsOfflineSelected(&offline));
+    EXPECT_EQ(VARIANT_FALSE, offline);
+
+    // ExecuteCommand always answers Empty and never fails, whatever the command.
+    struct Case {
+        const wchar_t* name;
+        qor::com::Variant args;
+    } cases[] = {{L"ForwardIconID", Text(L"12")},
+                 {L"ForwardIconID", Text(L"not a number")},
+                 {L"forwardiconid", Text(L"12")},
+                 {L"Anything", Text(L"")}};
+    for (auto& c : cases) {
+        qor::com::Bstr name(c.name);
+        qor::com::Variant result;
+        EXPECT_EQ(S_OK, launcher->ExecuteCommand(name.Get(), *c.args.Get(), result.Put()));
+        EXPECT_EQ(VT_EMPTY, result.Type());
+    }
+}
+
+TEST_F(LauncherTest, MenuEventIsOneObjectWhoseEventsReachTheClient) {
+    ComPtr<_MenuEvent> first, second;
+    ASSERT_EQ(S_OK, launcher->GetMenuEvent(first.Put()));
+    ASSERT_EQ(S_OK, launcher->GetMenuEvent(second.Put()));
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(qor::com::SameObject(first.Get(), second.Get()));
+
+    auto sink = new RecordingSink(DIID___MenuEvent);
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, Advise(first.Get(), DIID___MenuEvent, sink, &cookie));
+    ASSERT_EQ(S_OK, second->Configure());
+    ASSERT_EQ(1u, sink->events.size());
+    EXPECT_EQ(7, sink->events[0].id);
+    Unadvise(first.Get(), DIID___MenuEvent, cookie);
+    sink->Release();
+}
+
+TEST_F(LauncherTest, SessionPropertyKeepsTheClientsObject) {
+    auto session = new PropertyBag();
+    session->Set(L"SessionKey", L"k1");
+    ASSERT_EQ(S_OK, launcher->putref_qorDialSession(session));
+    ComPtr<IDispatch> back;
+    ASSERT_EQ(S_OK, launcher->get_qorDialSession(back.Put()));
+    EXPECT_TRUE(qor::com::SameObject(session, back.Get()));
+    session->Release();
+}
+
+TEST_F(LauncherTest, CoreErrorsReachTheClientAsThatCallsError) {
+    auto session = new PropertyBag();
+    session->Set(L"SessionKey", L"main");
+    auto arg = Object(session);
+    LONG mode = 2;
+    qor::com::Bstr name(L"Phone");
+    BSTR rawName = name.Get();
+    ASSERT_EQ(S_OK, launcher->addSession(arg.Get(), &mode, &rawName));
+
+    // The same key again: the core's error 457 comes back as this call's error.
+    EXPECT_EQ(HRESULT(0x800A01C9), launcher->addSession(arg.Get(), &mode, &rawName));
+    EXPECT_EQ(L"This key is already associated with an element of this collection",
+              LastErrorDescription());
+
+    // Late-bound callers get it as an exception with the same number and text.
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"addSession")};
+    ASSERT_EQ(S_OK, launcher->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+    auto text = Text(L"Phone");
+    VARIANT modeArg;
+    VariantInit(&modeArg);
+    V_VT(&modeArg) = VT_I4;
+    V_I4(&modeArg) = 2;
+    VARIANT args[] = {*text.Get(), modeArg, qor::com::RefTo(arg.Get())};
+    DISPPARAMS params{args, nullptr, 3, 0};
+    EXCEPINFO excep{};
+    EXPECT_EQ(DISP_E_EXCEPTION, launcher->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
+                                                 &excep, nullptr));
+    EXPECT_EQ(HRESULT(0x800A01C9), excep.scode);
+    EXPECT_EQ(L"This key is already associated with an element of this collection",
+              std::wstring(excep.bstrDescription ? excep.bstrDescription : L""));
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrHelpFile);
+    session->Release();
+}
+
+}  // namespace

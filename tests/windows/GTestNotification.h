@@ -1,0 +1,23 @@
+#pragma once
+// GoogleTest's thread start signal on a Win32 event. The cross compiler's win32
+// thread model has no std::mutex, which GoogleTest's own version needs; this one is
+// force-included with GTEST_HAS_NOTIFICATION_ set.
+
+#include <windows.h>
+
+namespace testing::internal {
+
+class Notification {
+  public:
+    Notification() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Notification() { CloseHandle(event_); }
+    Notification(const Notification&) = delete;
+    Notification& operator=(const Notification&) = delete;
+    void Notify() { SetEvent(event_); }
+    void WaitForNotification() { WaitForSingleObject(event_, INFINITE); }
+
+  private:
+    HANDLE event_;
+};
+
+}  // namespace testing::internal
