@@ -95,7 +95,7 @@ double Median(std::vector<double> v) {
 
 // A plain program's icon: a window and one Shell_NotifyIcon call.
 class PlainIcon {
-public:
+  public:
     explicit PlainIcon(UINT id) {
         window_ = CreateWindowExW(0, L"STATIC", L"plain", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   nullptr, nullptr);
@@ -112,7 +112,7 @@ public:
         DestroyWindow(window_);
     }
 
-private:
+  private:
     HWND window_;
     NOTIFYICONDATAW data_{};
 };

@@ -22,7 +22,7 @@ idle() {  # idle <mode> <seconds>
   wine "$exe" "$1" $((seconds + 2)) >"$log" 2>&1 &
   for i in $(seq 1 200); do grep -q ready "$log" 2>/dev/null && break; sleep 0.1; done
   local pid
-  pid=$(pgrep -n -f "$(basename "$exe")")
+  pid=$(pgrep -n -f "$(basename "$exe") $1 ")
   local a b
   a=$(switches "$pid")
   sleep "$seconds"

@@ -1,0 +1,160 @@
+// The client's dialer objects through the real COM layer: the tray reaches them by
+// name, follows their events through connection points, and a real click on the
+// tray icon comes back to the client as a MenuEvent event carrying the client's
+// own call object.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "FakeDialer.h"
+#include "QorDial.h"
+#include "TestSupport.h"
+#include "qorIcon.h"
+#include "windows/com/Automation.h"
+
+using namespace qortest;
+using qor::com::MakeDispatch;
+using qor::com::MakeI4;
+using qor::com::MakeText;
+
+namespace {
+
+std::set<HWND> TrayIcons() {
+    std::set<HWND> icons;
+    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    for (HWND child = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); child;
+         child = FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr))
+        icons.insert(child);
+    return icons;
+}
+
+void SetDialerSetting(const char* name, const char* value) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Norvane\\5521\\QORDial\\Settings", 0, nullptr, 0,
+                    KEY_WRITE, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>(strlen(value) + 1));
+    RegCloseKey(key);
+}
+
+struct Dialer {
+    FakePtr address = MakeFake(IID_NULL);
+    FakePtr call = MakeFake(DIID__IQorCallEvents);
+    FakePtr calls = MakeFake(DIID__IQorCallsEvents);
+    FakePtr extension = MakeFake(DIID__IQorExtensionEvents);
+    FakePtr extensions = MakeFake(IID_NULL);
+    FakePtr session = MakeFake(DIID__IQorSessionEvents);
+
+    Dialer() {
+        address->Text(L"Text", L"0301234567");
+        call->Number(L"State", 1);  // ringing
+        call->Number(L"ActionFlags", 1);
+        call->Text(L"ExtensionEntryID", L"1");
+        call->Number(L"RedialFlag", 0);
+        call->Object(L"RemoteAddress", address.Get());
+        call->Object(L"DialledAddress", address.Get());
+        calls->Method(L"Item", [this](DISPPARAMS&, VARIANT* r) {
+            if (r) *r = *MakeDispatch(call.Get()).Get(), call->AddRef();
+        });
+        calls->Text(L"CurrentCallEntryID", L"");
+        calls->Number(L"Count", 0);
+        extension->Text(L"Number", L"201");
+        extension->Text(L"LineName", L"Office");
+        extension->Text(L"EntryID", L"1");
+        extension->Object(L"Calls", calls.Get());
+        extension->Method(L"Monitor", [](DISPPARAMS&, VARIANT*) {});
+        extension->Method(L"CustomProperty", [](DISPPARAMS&, VARIANT*) {});
+        for (const wchar_t* name :
+             {L"ForwardImmediate", L"ForwardOnBusy", L"ForwardOnNoReply", L"ForwardDestination"})
+            extension->Text(name, L"");
+        extension->Property(L"ForwardingOn", *qor::com::MakeBool(false).Get());
+        extension->Property(L"FollowMeOn", *qor::com::MakeBool(false).Get());
+        extensions->Object(L"Item", extension.Get());
+        extensions->Text(L"CurrentEntryID", L"1");
+        extensions->Text(L"SecondEntryID", L"");
+        session->Text(L"SessionKey", L"main");
+        session->Object(L"Extensions", extensions.Get());
+    }
+};
+
+TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
+    SetDialerSetting("LButtonDial", "True");  // a left click acts on the phone
+    Dialer dialer;
+    const std::set<HWND> before = TrayIcons();
+
+    ComPtr<_Launcher> launcher;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Launcher, nullptr, CLSCTX_INPROC_SERVER, IID__Launcher,
+                                     launcher.PutVoid()));
+    ComPtr<_MenuEvent> menuEvent;
+    ASSERT_EQ(S_OK, launcher->GetMenuEvent(menuEvent.Put()));
+    auto sink = new RecordingSink(DIID___MenuEvent);
+    ComPtr<IDispatch> answered;
+    sink->onEvent = [&](DISPID id, DISPPARAMS& params) {
+        if (id == 1) answered = qor::com::DispatchOf(params.rgvarg[0]);
+    };
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
+
+    auto session = MakeDispatch(dialer.session.Get());
+    LONG mode = 1;
+    qor::com::Bstr name(L"QORPhone");
+    BSTR rawName = name.Get();
+    ASSERT_EQ(S_OK, launcher->addSession(session.Get(), &mode, &rawName));
+    ASSERT_EQ(S_OK, launcher->Start());
+    // The tray listens to the session, the monitored extension and its calls.
+    EXPECT_EQ(1u, dialer.session->Listeners());
+    EXPECT_EQ(1u, dialer.extension->Listeners());
+    EXPECT_EQ(1u, dialer.calls->Listeners());
+
+    // The extension is being monitored: the tray leaves its waiting state.
+    dialer.extension->Raise(3, [] {
+        std::vector<qor::com::Variant> a;
+        a.push_back(MakeText("201"));
+        return a;
+    }());
+
+    // A call comes in: the calls collection names it current, the call rings.
+    dialer.calls->Raise(1, [] {
+        std::vector<qor::com::Variant> a;
+        a.push_back(MakeI4(1));
+        a.push_back(MakeText("c1"));
+        return a;
+    }());
+    EXPECT_EQ(1u, dialer.call->Listeners());
+    EXPECT_NE(dialer.call->calls.end(),
+              std::find(dialer.call->calls.begin(), dialer.call->calls.end(), L"State"));
+    dialer.call->Raise(1, [&] {
+        std::vector<qor::com::Variant> a;
+        a.push_back(MakeDispatch(dialer.address.Get()));
+        a.push_back(MakeI4(0));
+        a.push_back(MakeI4(0));
+        return a;
+    }());
+
+    // The user clicks the ringing icon: the client is asked to answer its own call.
+    std::set<HWND> after = TrayIcons();
+    std::vector<HWND> ours;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(ours));
+    ASSERT_EQ(1u, ours.size()) << "the component's icon in the notification area";
+    PostMessageW(ours[0], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
+    PostMessageW(ours[0], WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+    for (int i = 0; i < 40 && !answered; ++i) Pump(50);
+    ASSERT_TRUE(answered) << "no Answer event after the click";
+    EXPECT_TRUE(qor::com::SameObject(answered.Get(), dialer.call->Unknown()));
+
+    // Releasing the launcher detaches the tray from every dialer object.
+    Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie);
+    sink->Release();
+    menuEvent = nullptr;
+    answered = nullptr;
+    launcher = nullptr;
+    EXPECT_EQ(0u, dialer.extension->Listeners());
+    EXPECT_EQ(0u, dialer.calls->Listeners());
+    EXPECT_EQ(0u, dialer.call->Listeners());
+    EXPECT_EQ(0u, dialer.session->Listeners());
+}
+
+}  // namespace
