@@ -296,6 +296,19 @@ class LauncherTest : public testing::Test {
     ComPtr<_Launcher> launcher;
 };
 
+TEST_F(LauncherTest, TheFormOwnsAHiddenTopLevelWindowByItsTitle) {
+    HWND form = FindWindowA(nullptr, "S-Norvane Dialwise");
+    ASSERT_TRUE(form) << "other programs find the tray by this title";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(form, &pid);
+    EXPECT_EQ(GetCurrentProcessId(), pid);
+    EXPECT_FALSE(IsWindowVisible(form));
+    // Top level, not message-only: broadcasts such as TaskbarCreated reach it.
+    EXPECT_EQ(GetDesktopWindow(), GetAncestor(form, GA_PARENT));
+    launcher = nullptr;
+    EXPECT_FALSE(FindWindowA(nullptr, "S-Norvane Dialwise")) << "released with the last Launcher";
+}
+
 TEST_F(LauncherTest, AnswersBeforeStart) {
     VARIANT_BOOL offline = VARIANT_TRUE;
     ASSERT_EQ(S_OK, launcher->IsOfflineSelected(&offline));

@@ -80,7 +80,9 @@ struct Dialer {
 };
 
 TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
-    SetDialerSetting("LButtonDial", "True");  // a left click acts on the phone
+    // At start a left click opens the client; the configuration message below
+    // switches it to acting on the phone.
+    SetDialerSetting("LButtonDial", "False");
     Dialer dialer;
     const std::set<HWND> before = TrayIcons();
 
@@ -132,6 +134,13 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
         a.push_back(MakeI4(0));
         return a;
     }());
+
+    // The client announces changed mouse settings to the tray's window (through the
+    // window subclass): left clicks now act on the phone.
+    SetDialerSetting("LButtonDial", "True");
+    HWND form = FindWindowA(nullptr, "S-Norvane Dialwise");
+    ASSERT_TRUE(form);
+    SendMessageA(form, 0x446, 0, 1);
 
     // The user clicks the ringing icon: the client is asked to answer its own call.
     std::set<HWND> after = TrayIcons();

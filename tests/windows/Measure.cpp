@@ -1,7 +1,9 @@
 // Measurements of qorIcon.dll under Wine (not a test: numbers for the performance
 // notes). Modes:
 //   idle <seconds>     holds a started Launcher and only pumps messages; the harness
-//                      counts the process's wake-ups meanwhile ("baseline" without it)
+//                      counts the process's wake-ups meanwhile. Also "baseline"
+//                      (nothing), "timer100" (a 100 ms timer of its own) and
+//                      "idle-after-dblclick" (after a double click on the icon)
 //   startup <runs>     time from CoCreateInstance(Launcher) to its icon in the
 //                      notification area, beside a bare Shell_NotifyIcon program
 //   cycles <count>     create/release cycles of Launcher; handles, GUI objects,
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "qorIcon.h"
@@ -117,13 +120,33 @@ class PlainIcon {
     NOTIFYICONDATAW data_{};
 };
 
-int Idle(int seconds, bool withLauncher) {
+enum class IdleKind { Baseline, Timer100, Launcher, LauncherAfterDoubleClick };
+
+int Idle(int seconds, IdleKind kind) {
     ComPtr<_Launcher> launcher;
-    if (withLauncher) {
+    // A 100 ms timer of our own shows what a ticking timer costs: the scale for
+    // the numbers of the other kinds.
+    if (kind == IdleKind::Timer100) SetTimer(nullptr, 0, 100, nullptr);
+    if (kind == IdleKind::Launcher || kind == IdleKind::LauncherAfterDoubleClick) {
+        PlainIcon keeper(100);
+        const int base = TrayIconCount();
         launcher = CreateLauncher();
         if (!launcher || FAILED(launcher->Start())) {
             std::printf("error launcher\n");
             return 1;
+        }
+        if (kind == IdleKind::LauncherAfterDoubleClick) {
+            // A double click asks for a deferred action: the form's timer runs
+            // until the action is done, then should let the thread sleep again.
+            WaitForIcons(base + 1, Now());
+            HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+            HWND ours = nullptr;
+            for (HWND child = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); child;
+                 child = FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr))
+                ours = child;  // the newest icon is the component's
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                PostMessageW(ours, message, 0, MAKELPARAM(8, 8));
+            Pump(2000);
         }
     }
     Pump(1000);  // let the start-up settle
@@ -161,21 +184,62 @@ int Startup(int runs) {
 }
 
 struct Counts {
-    DWORD handles, gdi, user;
+    long handles;  // -1 when the system cannot tell
+    DWORD gdi, user;
     int windows;
-    SIZE_T privateBytes;
+    long rssKb;
 };
+
+// Wine answers GetProcessHandleCount and GetGuiResources with 0; the system handle
+// table (as Process Explorer reads it) does list our handles.
+long HandleCount() {
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return -1;
+    std::vector<char> buffer(1 << 20);
+    ULONG needed = 0;
+    LONG status;
+    while ((status = query(16 /* SystemHandleInformation */, buffer.data(), ULONG(buffer.size()),
+                           &needed)) == LONG(0xC0000004) /* STATUS_INFO_LENGTH_MISMATCH */)
+        buffer.resize(buffer.size() * 2);
+    if (status < 0) return -1;
+    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+    long ours = 0;
+    for (ULONG i = 0; i < count; ++i)
+        if (entries[i].ownerPid == GetCurrentProcessId()) ++ours;
+    return ours;
+}
+
+// Resident memory from the host's view of this process (Wine maps Z: to /).
+long ResidentKb() {
+    HANDLE file = CreateFileA("Z:\\proc\\self\\status", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    char text[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(file);
+    const char* line = strstr(text, "VmRSS:");
+    return line ? std::atol(line + 6) : -1;
+}
 
 Counts Snapshot() {
     Counts c{};
-    GetProcessHandleCount(GetCurrentProcess(), &c.handles);
+    c.handles = HandleCount();
     c.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     c.user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     c.windows = WindowsOfThisProcess();
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                         sizeof memory);
-    c.privateBytes = memory.PrivateUsage;
+    c.rssKb = ResidentKb();
     return c;
 }
 
@@ -199,12 +263,16 @@ int Cycles(int count) {
     const Counts after = Snapshot();
     std::printf("cycles %d\n", count);
     std::printf("cycle_mean_ms %.2f\n", elapsed / count);
-    std::printf("handles_before %lu\nhandles_after %lu\n", before.handles, after.handles);
+    std::printf("handles_before %ld\nhandles_after %ld\n", before.handles, after.handles);
     std::printf("gdi_before %lu\ngdi_after %lu\n", before.gdi, after.gdi);
     std::printf("user_before %lu\nuser_after %lu\n", before.user, after.user);
     std::printf("windows_before %d\nwindows_after %d\n", before.windows, after.windows);
-    std::printf("private_kb_before %zu\nprivate_kb_after %zu\n", before.privateBytes / 1024,
-                after.privateBytes / 1024);
+    std::printf("rss_kb_before %ld\nrss_kb_after %ld\n", before.rssKb, after.rssKb);
+    // No object of ours and no tray form left: the DLL agrees to be unloaded.
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"qorIcon.dll"), "DllCanUnloadNow")));
+    std::printf("dll_can_unload_now %s\n", canUnload && canUnload() == S_OK ? "S_OK" : "S_FALSE");
     return 0;
 }
 
@@ -215,8 +283,10 @@ int main(int argc, char** argv) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     const int n = std::atoi(argv[2]);
     int rc = 2;
-    if (!lstrcmpA(argv[1], "idle")) rc = Idle(n, true);
-    if (!lstrcmpA(argv[1], "baseline")) rc = Idle(n, false);
+    if (!lstrcmpA(argv[1], "baseline")) rc = Idle(n, IdleKind::Baseline);
+    if (!lstrcmpA(argv[1], "timer100")) rc = Idle(n, IdleKind::Timer100);
+    if (!lstrcmpA(argv[1], "idle")) rc = Idle(n, IdleKind::Launcher);
+    if (!lstrcmpA(argv[1], "idle-after-dblclick")) rc = Idle(n, IdleKind::LauncherAfterDoubleClick);
     if (!lstrcmpA(argv[1], "startup")) rc = Startup(n);
     if (!lstrcmpA(argv[1], "cycles")) rc = Cycles(n);
     std::fflush(stdout);

@@ -32,7 +32,9 @@ idle() {  # idle <mode> <seconds>
 }
 
 idle baseline 10
+idle timer100 10
 idle idle 10
+idle idle-after-dblclick 10
 wine "$exe" startup 20 >"$state/startup.log" 2>&1 && cat "$state/startup.log"
 wine "$exe" cycles 1000 >"$state/cycles.log" 2>&1 && cat "$state/cycles.log"
 bash "$here/wine.sh" "$state" teardown >/dev/null
