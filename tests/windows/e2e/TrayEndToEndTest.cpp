@@ -128,15 +128,17 @@ struct MenuWatch {
     static inline std::vector<std::wstring> items;
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         HWND popup = FindWindowW(L"#32768", nullptr);
-        if (!popup || !IsWindowVisible(popup) || seen) return;
-        seen = true;
-        auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /*MN_GETHMENU*/, 0, 0));
-        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-            wchar_t text[128] = {};
-            GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
-            if (text[0]) items.push_back(text);
+        if (!popup || !IsWindowVisible(popup)) return;
+        if (!seen) {
+            seen = true;
+            auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+            for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[128] = {};
+                GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+                if (text[0]) items.push_back(text);
+            }
         }
-        EndMenu();
+        EndMenu();  // again on the next tick, should the menu still be open
     }
 };
 
