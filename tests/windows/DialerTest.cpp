@@ -55,9 +55,7 @@ struct Dialer {
         call->Number(L"RedialFlag", 0);
         call->Object(L"RemoteAddress", address.Get());
         call->Object(L"DialledAddress", address.Get());
-        calls->Method(L"Item", [this](DISPPARAMS&, VARIANT* r) {
-            if (r) *r = *MakeDispatch(call.Get()).Get(), call->AddRef();
-        });
+        calls->Object(L"Item", call.Get());
         calls->Text(L"CurrentCallEntryID", L"");
         calls->Number(L"Count", 0);
         extension->Text(L"Number", L"201");
@@ -79,6 +77,66 @@ struct Dialer {
     }
 };
 
+// Hands the fake session to the tray as the main session and starts it.
+void StartTray(_Launcher* launcher, Dialer& dialer) {
+    auto session = MakeDispatch(dialer.session.Get());
+    LONG mode = 1;
+    qor::com::Bstr name(L"QORPhone");
+    BSTR rawName = name.Get();
+    ASSERT_EQ(S_OK, launcher->addSession(session.Get(), &mode, &rawName));
+    ASSERT_EQ(S_OK, launcher->Start());
+}
+
+// The component's icon: the one that was not in the tray before it was created.
+HWND OurIcon(const std::set<HWND>& before) {
+    std::set<HWND> after = TrayIcons();
+    std::vector<HWND> ours;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(ours));
+    return ours.size() == 1 ? ours[0] : nullptr;
+}
+
+void LeftClick(HWND icon) {
+    PostMessageW(icon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
+    PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+}
+
+void SetClipboard(const char* text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
+    memcpy(GlobalLock(memory), text, strlen(text) + 1);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+}
+
+TEST(Dialer, ALeftClickWithoutCallDialsTheClipboardNumber) {
+    SetDialerSetting("LButtonDial", "True");
+    SetClipboard("0301234");
+    Dialer dialer;
+    const std::set<HWND> before = TrayIcons();
+    ComPtr<_Launcher> launcher;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Launcher, nullptr, CLSCTX_INPROC_SERVER, IID__Launcher,
+                                     launcher.PutVoid()));
+    ComPtr<_MenuEvent> menuEvent;
+    ASSERT_EQ(S_OK, launcher->GetMenuEvent(menuEvent.Put()));
+    auto sink = new RecordingSink(DIID___MenuEvent);
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
+    StartTray(launcher.Get(), dialer);
+
+    HWND icon = OurIcon(before);
+    ASSERT_TRUE(icon);
+    LeftClick(icon);
+    for (int i = 0; i < 40 && sink->events.empty(); ++i) Pump(50);
+    ASSERT_EQ(1u, sink->events.size());
+    EXPECT_EQ(8, sink->events[0].id);  // MakeCall
+    EXPECT_EQ(std::vector<std::wstring>{L"0301234"}, sink->events[0].args);
+    Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie);
+    sink->Release();
+}
+
 TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     // At start a left click opens the client; the configuration message below
     // switches it to acting on the phone.
@@ -99,12 +157,7 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
 
-    auto session = MakeDispatch(dialer.session.Get());
-    LONG mode = 1;
-    qor::com::Bstr name(L"QORPhone");
-    BSTR rawName = name.Get();
-    ASSERT_EQ(S_OK, launcher->addSession(session.Get(), &mode, &rawName));
-    ASSERT_EQ(S_OK, launcher->Start());
+    StartTray(launcher.Get(), dialer);
     // The tray listens to the session, the monitored extension and its calls.
     EXPECT_EQ(1u, dialer.session->Listeners());
     EXPECT_EQ(1u, dialer.extension->Listeners());
@@ -143,13 +196,9 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     SendMessageA(form, 0x446, 0, 1);
 
     // The user clicks the ringing icon: the client is asked to answer its own call.
-    std::set<HWND> after = TrayIcons();
-    std::vector<HWND> ours;
-    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                        std::back_inserter(ours));
-    ASSERT_EQ(1u, ours.size()) << "the component's icon in the notification area";
-    PostMessageW(ours[0], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
-    PostMessageW(ours[0], WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+    HWND icon = OurIcon(before);
+    ASSERT_TRUE(icon) << "the component's icon in the notification area";
+    LeftClick(icon);
     for (int i = 0; i < 40 && !answered; ++i) Pump(50);
     ASSERT_TRUE(answered) << "no Answer event after the click";
     EXPECT_TRUE(qor::com::SameObject(answered.Get(), dialer.call->Unknown()));

@@ -266,12 +266,25 @@ class ExtensionObject final : public dialer::IExtension, public Backed {
 class ExtensionsObject final : public dialer::IExtensions, public Backed {
   public:
     using Backed::Backed;
+    // One adapter per extension for as long as the collection's adapter lives: the
+    // same extension always comes back as the same object, and an extension reached
+    // through the collection stays valid while the collection does (the tray holds
+    // on to the collection, not always to each extension it reads).
     dialer::ExtensionPtr Item(const Variant& key) override {
-        return WrapExtension(
-            com::DispatchOf(*GetWith(L"Item", *ToAutomation(key).Get()).Get()).Get());
+        com::ComPtr<IDispatch> object =
+            com::DispatchOf(*GetWith(L"Item", *ToAutomation(key).Get()).Get());
+        if (!object) return nullptr;
+        const auto identity = object.As<IUnknown>();
+        for (const auto& [known, adapter] : known_)
+            if (known.Get() == identity.Get()) return adapter;
+        known_.emplace_back(identity, WrapExtension(object.Get()));
+        return known_.back().second;
     }
     std::string CurrentEntryID() override { return Text(L"CurrentEntryID"); }
     std::string SecondEntryID() override { return Text(L"SecondEntryID"); }
+
+  private:
+    std::vector<std::pair<com::ComPtr<IUnknown>, dialer::ExtensionPtr>> known_;
 };
 
 class SessionObject final : public dialer::ISession, public Backed {
