@@ -7,7 +7,7 @@
 //
 // QueryInterface answers IUnknown and every listed interface by __uuidof; a class
 // answers more (IDispatch for a dual, a dispinterface id) by defining
-// `void* Cast(REFIID)` and falling back to ComObject::Cast.
+// a public `void* Cast(REFIID)` and falling back to ComObject::Cast.
 
 #include <unknwn.h>
 
