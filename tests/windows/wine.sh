@@ -159,8 +159,13 @@ unregister)
   ;;
 
 teardown)
-  [ -d "$WINEPREFIX" ] && wineserver -k >/dev/null 2>&1
+  if [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+  fi
   rm -f "$state/keep"
+  # The logs stay for a look after a failure; the prefix (about 700 MB) does not.
+  rm -rf "$WINEPREFIX"
   echo "wine stopped"
   ;;
 
