@@ -52,12 +52,15 @@ void frmMain::ApplyPresentation(Presentation p, std::int16_t& entryId) {
     }
 }
 
-dialer::IExtension& frmMain::ExtensionAt(std::int16_t entryId) {
-    return Required(Required(NumExts).Item(Variant(entryId)));
+dialer::ExtensionPtr frmMain::ExtensionAt(std::int16_t entryId) {
+    // Returned as an owner: the collection may hand out a fresh object on every call.
+    dialer::ExtensionPtr extension = Required(NumExts).Item(Variant(entryId));
+    if (!extension) Raise(err::kObjectNotSet);
+    return extension;
 }
 
 std::string frmMain::ExtensionNumber(std::int16_t entryId) {
-    return ExtensionAt(entryId).Number();
+    return ExtensionAt(entryId)->Number();
 }
 
 std::string frmMain::Party() {
@@ -78,7 +81,7 @@ void frmMain::ShowNotAvailable(std::int16_t& entryId) {
                         " (" + TranslateStringTable("#05541#Not available") + ")");
     });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId).LineName(); });
+    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId)->LineName(); });
 }
 
 void frmMain::ShowNotConnected(std::int16_t& entryId) {
@@ -93,7 +96,7 @@ void frmMain::ShowNotConnected(std::int16_t& entryId) {
             .SetToolTip(mnuMaximize->tag + " " + TranslateCaption("#01201#is not connected"));
     });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId).LineName(); });
+    SkipOnError([&] { cboPreferredLineName->text = ExtensionAt(entryId)->LineName(); });
 }
 
 void frmMain::ShowIdle(std::int16_t& entryId) {
@@ -130,7 +133,7 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
             SkipOnError([&] { Required(TrayItem()).SetToolTip(NumInfoText); });
             bool voice = false, infos = false;
             SkipOnError([&] {
-                voice = !ExtensionAt(entryId).CustomProperty("Voice Messages").ToText().empty();
+                voice = !ExtensionAt(entryId)->CustomProperty("Voice Messages").ToText().empty();
             });
             if (voice) {
                 SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10111)); });
@@ -140,7 +143,7 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
                 }
             } else {
                 SkipOnError([&] {
-                    infos = !ExtensionAt(entryId).CustomProperty("App Infos").ToText().empty();
+                    infos = !ExtensionAt(entryId)->CustomProperty("App Infos").ToText().empty();
                 });
                 if (infos) SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10071)); });
             }

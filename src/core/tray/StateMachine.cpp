@@ -30,7 +30,7 @@ void frmMain::RefreshNumState(std::int32_t& Evt, std::string& ExtensionEntryID) 
         }
         std::int16_t entryId = 0;
         if (ExtensionEntryID.empty() || !IsNumeric(ExtensionEntryID)) {
-            entryId = ToInt16(TextToNumber(ExtensionAt(1).EntryID()));
+            entryId = ToInt16(TextToNumber(ExtensionAt(1)->EntryID()));
         } else {
             entryId = ToInt16(TextToNumber(ExtensionEntryID));
         }
@@ -80,7 +80,7 @@ void frmMain::SetForwardIconID(std::int16_t lForwardIconID) {
 
 void frmMain::RefreshMonitoringState(std::int16_t entryId) {
     std::string id;
-    SkipOnError([&] { id = ExtensionAt(entryId).EntryID(); });
+    SkipOnError([&] { id = ExtensionAt(entryId)->EntryID(); });
     if (!NumInfoText.empty()) {
         SkipOnError([&] {
             std::int32_t evt = NumEvtInfo;

@@ -194,7 +194,7 @@ class frmMain : public ITranslatableForm {
     void BuildMenuTree();
     PicturePtr Picture(std::int32_t iconId);
     std::string TranslateStringTable(const std::string& literal);
-    dialer::IExtension& ExtensionAt(std::int16_t entryId);
+    dialer::ExtensionPtr ExtensionAt(std::int16_t entryId);
     std::string ExtensionNumber(std::int16_t entryId);
     std::string CallTooltip(const char* actionLiteral);
     void ShowCallInProgress(std::int32_t iconId, bool offerDial);

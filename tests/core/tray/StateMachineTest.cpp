@@ -263,3 +263,55 @@ TEST_F(TrayTest, ACallThatIsNoLongerCurrentSendsNothing) {
 
 }  // namespace
 }  // namespace qor::testing
+
+namespace qor::testing {
+namespace {
+
+// A library whose collection hands out a fresh object on every lookup, as a COM
+// library does: nothing may keep a reference past the lookup's owner.
+class ExtensionProxy : public dialer::IExtension {
+  public:
+    explicit ExtensionProxy(dialer::ExtensionPtr real) : real_(std::move(real)) {}
+    std::string Number() override { return real_->Number(); }
+    std::string LineName() override { return real_->LineName(); }
+    std::string EntryID() override { return real_->EntryID(); }
+    dialer::CallsPtr Calls() override { return real_->Calls(); }
+    void Monitor(std::int32_t m, const std::string& a, const std::string& b) override {
+        real_->Monitor(m, a, b);
+    }
+    Variant CustomProperty(const std::string& name) override { return real_->CustomProperty(name); }
+    dialer::Forwarding ForwardingState() override { return real_->ForwardingState(); }
+    Subscription Advise(dialer::IExtensionEvents& sink) override { return real_->Advise(sink); }
+
+  private:
+    dialer::ExtensionPtr real_;
+};
+
+class FreshExtensions : public sim::SimExtensions {
+  public:
+    dialer::ExtensionPtr Item(const Variant& key) override {
+        auto real = SimExtensions::Item(key);
+        return real ? std::make_shared<ExtensionProxy>(real) : nullptr;
+    }
+};
+
+TEST_F(TrayTest, PresentationsHoldTheExtensionsTheyLookUp) {
+    SetSetting(kQorDial, "LButtonDial", "True");
+    Create();
+    ext = phone.AddExtension("201", "Line 201");
+    session = phone.OpenSession("main", "QORPhone", {});
+    auto fresh = std::make_shared<FreshExtensions>();
+    static_cast<sim::SimExtensions&>(*fresh) = phone.Extensions();
+    session->extensions = fresh;
+    dialer::SessionPtr s = session;
+    std::int32_t mode = 1;
+    std::string name = "QORPhone";
+    launcher->addSession(s, mode, name);
+    launcher->Start();
+    pump.Pump();
+    EXPECT_EQ(tray().toolTip, "Extension: 201 (Not available)");
+    EXPECT_EQ(form().Control("cboPreferredLineName")->text, "Line 201");
+}
+
+}  // namespace
+}  // namespace qor::testing
