@@ -6,44 +6,32 @@
 #include <array>
 
 #include "qorlog.h"
-#include "windows/com/ClassFactory.h"
-#include "windows/com/Module.h"
-#include "windows/com/Registration.h"
-#include "windows/com/TypeLib.h"
+#include "windows/com/ServerExports.h"
 #include "windows/logger/LoggerObject.h"
 
 namespace {
 qor::com::ClassFactory gFactory(qor::logging::CreateLogger);
 
-const std::array<qor::com::ClassRegistration, 1> kClasses = {
-    {{&CLSID_Logger, L"QORLog.Logger", L"Log writer"}}};
+const std::array<qor::com::ServedClass, 1> kClasses = {
+    {{{&CLSID_Logger, L"QORLog.Logger", L"Log writer"}, &gFactory}}};
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        qor::com::Module::SetHandle(instance);
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
+    return qor::com::OnDllMain(instance, reason);
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_Logger)) return CLASS_E_CLASSNOTAVAILABLE;
-    return gFactory.QueryInterface(riid, out);
+    return qor::com::GetServedClassObject(kClasses, clsid, riid, out);
 }
 
 STDAPI DllCanUnloadNow() {
-    if (qor::com::Module::LockCount() != 0) return S_FALSE;
-    qor::com::TypeLib::Clear();
-    return S_OK;
+    return qor::com::CanUnloadServer();
 }
 
 STDAPI DllRegisterServer() {
-    return qor::com::RegisterServer(kClasses, qor::com::RegistrationScope::Machine, true);
+    return qor::com::RegisterServedClasses(kClasses);
 }
 
 STDAPI DllUnregisterServer() {
-    return qor::com::UnregisterServer(kClasses, qor::com::RegistrationScope::Machine, true);
+    return qor::com::UnregisterServedClasses(kClasses);
 }

@@ -1,49 +1,38 @@
-// Exports of qortranslate.dll. Each one ends in a single catch-all: nothing may
-// unwind into the loader or the COM runtime.
+// Exports of qortranslate.dll. Nothing may unwind into the loader or the COM runtime: every
+// helper called here is noexcept and reports failure as an HRESULT.
 
 #include <windows.h>
 
 #include <array>
 
 #include "qortranslate.h"
-#include "windows/com/ClassFactory.h"
-#include "windows/com/Module.h"
-#include "windows/com/Registration.h"
-#include "windows/com/TypeLib.h"
+#include "windows/com/ServerExports.h"
 #include "windows/translator/CaptionTranslatorObject.h"
 
 namespace {
 qor::com::ClassFactory gFactory(qor::captions::CreateCaptionTranslator);
 
-const std::array<qor::com::ClassRegistration, 1> kClasses = {
-    {{&CLSID_CaptionTranslator, L"QORTranslate.CaptionTranslator", L"Caption translator"}}};
+const std::array<qor::com::ServedClass, 1> kClasses = {
+    {{{&CLSID_CaptionTranslator, L"QORTranslate.CaptionTranslator", L"Caption translator"},
+      &gFactory}}};
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        qor::com::Module::SetHandle(instance);
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
+    return qor::com::OnDllMain(instance, reason);
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_CaptionTranslator)) return CLASS_E_CLASSNOTAVAILABLE;
-    return gFactory.QueryInterface(riid, out);
+    return qor::com::GetServedClassObject(kClasses, clsid, riid, out);
 }
 
 STDAPI DllCanUnloadNow() {
-    if (qor::com::Module::LockCount() != 0) return S_FALSE;
-    qor::com::TypeLib::Clear();
-    return S_OK;
+    return qor::com::CanUnloadServer();
 }
 
 STDAPI DllRegisterServer() {
-    return qor::com::RegisterServer(kClasses, qor::com::RegistrationScope::Machine, true);
+    return qor::com::RegisterServedClasses(kClasses);
 }
 
 STDAPI DllUnregisterServer() {
-    return qor::com::UnregisterServer(kClasses, qor::com::RegistrationScope::Machine, true);
+    return qor::com::UnregisterServedClasses(kClasses);
 }
