@@ -23,11 +23,12 @@ namespace {
 using namespace qor;
 
 constexpr std::array<std::int32_t, 24> kDay = {
-    NumEvtOffering,   NumEvtOffering,       NumEvtConnected, NumEvtRefresh,   NumEvtOnHold,
-    NumEvtConnected,  NumEvtCleared,        NumEvtRefresh,   NumEvtDialHint,  NumEvtDialHintEnd,
-    NumEvtAlerting,   NumEvtConnected,      NumEvtCleared,   NumEvtForwardSet, NumEvtRefresh,
-    NumEvtForwardCleared, NumEvtInfo,       NumEvtRefresh,   NumEvtOffering,  NumEvtCleared,
-    NumEvtConnectionDown, NumEvtConnectionUp, NumEvtRefresh, NumEvtCurrentCallSet};
+    NumEvtOffering,       NumEvtOffering,     NumEvtConnected, NumEvtRefresh,
+    NumEvtOnHold,         NumEvtConnected,    NumEvtCleared,   NumEvtRefresh,
+    NumEvtDialHint,       NumEvtDialHintEnd,  NumEvtAlerting,  NumEvtConnected,
+    NumEvtCleared,        NumEvtForwardSet,   NumEvtRefresh,   NumEvtForwardCleared,
+    NumEvtInfo,           NumEvtRefresh,      NumEvtOffering,  NumEvtCleared,
+    NumEvtConnectionDown, NumEvtConnectionUp, NumEvtRefresh,   NumEvtCurrentCallSet};
 
 struct Rig {
     NativePlatform platform;

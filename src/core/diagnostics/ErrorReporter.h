@@ -23,7 +23,7 @@ std::string StrLogError(IPlatform& platform, const std::string& label, const Err
 
 // Owner of the process-wide logging object (`ErrorLogger`) and `ErrorLogSourceId`.
 class ErrorReporter {
-public:
+  public:
     ErrorReporter(IPlatform& platform, IOutsideComponents& components);
 
     void LogErrorInit(std::int32_t sourceId);
@@ -34,7 +34,7 @@ public:
     ILogWriter* ErrorLogger() const { return errorLogger_.get(); }
     std::int32_t ErrorLogSourceId() const { return sourceId_; }
 
-private:
+  private:
     IPlatform& platform_;
     IOutsideComponents& components_;
     std::shared_ptr<ILogWriter> errorLogger_;

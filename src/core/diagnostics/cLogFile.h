@@ -12,7 +12,7 @@ namespace qor {
 class ErrorReporter;
 
 class cLogFile {
-public:
+  public:
     static constexpr std::int32_t kOptionIndent = 0x100;
     static constexpr std::int32_t kModeDebugCopy = 0x40;
     static constexpr std::int32_t kStopped = 0, kRunning = 1, kPaused = 2;
@@ -34,7 +34,7 @@ public:
     std::int32_t Status() const { return status_; }
     const std::string& FileName() const { return fileName_; }
 
-private:
+  private:
     IPlatform& platform_;
     ErrorReporter& reporter_;
     std::int32_t options_ = 0;

@@ -11,7 +11,7 @@
 namespace qor {
 
 class CRegSettings {
-public:
+  public:
     explicit CRegSettings(IRegistry& registry);
 
     RegKey hKey() const { return hKey_; }
@@ -53,7 +53,7 @@ public:
     // before the value would leave 16 bits.
     static std::int16_t ParseInt16Prefix(const std::string& text);
 
-private:
+  private:
     std::string SectionPath(const std::string& section) const;
     void RecomputeBasePath();
 
