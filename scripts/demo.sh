@@ -28,6 +28,8 @@ else
     compile=(cmake --build --preset native --target qoricon-sim)
 fi
 
+"$root/scripts/install-deps.sh" --native
+
 echo "Building the simulator in $build (the first build takes a few minutes)..."
 if ! "${configure[@]}" >"$log" 2>&1 || ! "${compile[@]}" >>"$log" 2>&1; then
     cat "$log"

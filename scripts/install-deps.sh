@@ -3,9 +3,12 @@
 # something is missing. Elsewhere it only says what is missing.
 set -euo pipefail
 
-packages=(cmake g++ googletest libgtest-dev libbenchmark-dev valgrind
-          g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-          wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick x11-apps)
+# --native: only what the native build (tests, simulator, demo) needs.
+packages=(cmake g++ googletest libgtest-dev libbenchmark-dev)
+if [ "${1:-}" != "--native" ]; then
+  packages+=(valgrind g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
+             wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick x11-apps)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,14 +8,14 @@ cd "$(dirname "$0")/.."
 "$(dirname "$0")/install-deps.sh"
 
 echo "== native: configure, build, test"
-cmake --preset native >/dev/null
+cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
 echo "== windows: cross build (x86_64 and i686)"
-cmake --preset windows >/dev/null
+cmake --preset windows
 cmake --build --preset windows
-cmake --preset windows-i686 >/dev/null
+cmake --preset windows-i686
 cmake --build --preset windows-i686
 
 if [ -f tests/windows/CMakeLists.txt ]; then
