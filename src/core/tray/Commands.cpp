@@ -8,18 +8,15 @@
 
 namespace qor {
 
-namespace {
-constexpr const char* kNoCallToAnswer = "Trying to answer... but there is no Current Call";
-constexpr const char* kNoCallToHangUp = "Trying to HangUp... but there is no Current Call";
-}  // namespace
+dialer::CallPtr frmMain::CurrentCallOrTellUser(const char* message) {
+    if (!CurrentCall) platform_.ShowMessage(message);
+    return CurrentCall.get();
+}
 
 void frmMain::mnuAnswer_Click() {
     platform_.SetForegroundWindow(hWnd_);
-    if (!CurrentCall) {
-        platform_.ShowMessage(kNoCallToAnswer);
-        return;
-    }
-    dialer::CallPtr call = CurrentCall.get();
+    dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToAnswer);
+    if (!call) return;
     if ((call->ActionFlags() & dialer::kActionAnswer) != 0) {
         Required(myMenuEvent).Answer(call);
     } else if ((call->ActionFlags() & dialer::kActionReconnect) != 0) {
@@ -28,12 +25,8 @@ void frmMain::mnuAnswer_Click() {
 }
 
 void frmMain::mnuHangUp_Click() {
-    if (!CurrentCall) {
-        platform_.ShowMessage(kNoCallToHangUp);
-        return;
-    }
-    dialer::CallPtr call = CurrentCall.get();
-    Required(myMenuEvent).Clear(call);
+    dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToHangUp);
+    if (call) Required(myMenuEvent).Clear(call);
 }
 
 void frmMain::mnuDial_Click() {

@@ -5,6 +5,10 @@
 
 namespace qor {
 
+// What the user is told when Answer or Hang Up finds no call to act on.
+inline constexpr const char* kNoCallToAnswer = "Trying to answer... but there is no Current Call";
+inline constexpr const char* kNoCallToHangUp = "Trying to HangUp... but there is no Current Call";
+
 // Runs one step whose failure is skipped: the procedure goes on with the next step.
 template <class F>
 void SkipOnError(F&& step) noexcept {

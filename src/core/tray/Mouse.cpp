@@ -9,8 +9,6 @@
 namespace qor {
 
 namespace {
-constexpr const char* kNoCallToAnswer = "Trying to answer... but there is no Current Call";
-constexpr const char* kNoCallToHangUp = "Trying to HangUp... but there is no Current Call";
 constexpr std::size_t kClipboardNumberLimit = 30;  // texts of this length or more are no number
 }  // namespace
 
@@ -141,20 +139,13 @@ void frmMain::TrayIcon_Click(std::int16_t& /*item*/, std::int16_t& Button,
     }
     if (mnuAnswer->visible) {
         platform_.SetForegroundWindow(hWnd_);
-        if (!CurrentCall) {
-            platform_.ShowMessage(kNoCallToAnswer);
-            return;
-        }
         // No test of the call's flags: the click answers whatever rings.
-        dialer::CallPtr call = CurrentCall.get();
-        Required(myMenuEvent).Answer(call);
+        if (dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToAnswer))
+            Required(myMenuEvent).Answer(call);
     } else if (mnuHangUp->visible) {
         platform_.SetForegroundWindow(hWnd_);
-        if (!CurrentCall) {
-            platform_.ShowMessage(kNoCallToHangUp);
-            return;
-        }
-        dialer::CallPtr call = CurrentCall.get();
+        dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToHangUp);
+        if (!call) return;
         if ((call->ActionFlags() & dialer::kActionConsultation) != 0) {
             Required(myMenuEvent).CancelConsultation(call);
         } else {

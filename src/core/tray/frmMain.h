@@ -204,6 +204,8 @@ class frmMain : public ITranslatableForm {
     void ApplyPresentation(Presentation p, std::int16_t& entryId);
     void RedialUpdate();
     void ShowPopupMenu();
+    // The current call, or nothing after telling the user `message` in a message box.
+    dialer::CallPtr CurrentCallOrTellUser(const char* message);
     void DialHintRefresh(bool clearBlinking);
     std::vector<MenuItem*>& AppMenuArray(std::int16_t index);
 

@@ -303,10 +303,7 @@ TEST_F(TrayTest, PresentationsHoldTheExtensionsTheyLookUp) {
     auto fresh = std::make_shared<FreshExtensions>();
     static_cast<sim::SimExtensions&>(*fresh) = phone.Extensions();
     session->extensions = fresh;
-    dialer::SessionPtr s = session;
-    std::int32_t mode = 1;
-    std::string name = "QORPhone";
-    launcher->addSession(s, mode, name);
+    AddMainSession();
     launcher->Start();
     pump.Pump();
     EXPECT_EQ(tray().toolTip, "Extension: 201 (Not available)");

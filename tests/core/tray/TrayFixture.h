@@ -90,12 +90,15 @@ class TrayTest : public ::testing::Test {
         if (!launcher) Create();
         ext = phone.AddExtension("201", "Line 201");
         session = phone.OpenSession("main", "QORPhone", {});
+        AddMainSession();
+        launcher->Start();
+        pump.Pump();
+    }
+    void AddMainSession() {
         dialer::SessionPtr s = session;
         std::int32_t mode = 1;
         std::string name = "QORPhone";
         launcher->addSession(s, mode, name);
-        launcher->Start();
-        pump.Pump();
     }
     // Connect through the menu and let the switch confirm: the tray goes idle.
     void Connect() {
