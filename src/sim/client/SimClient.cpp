@@ -13,45 +13,38 @@ std::string ClientEvent::Describe() const {
     return text + ")";
 }
 
-SimClient::SimClient(Runtime& runtime, NativePlatform& platform, PhoneSystem& phone)
-    : runtime_(runtime), platform_(platform), phone_(phone) {
+SimClient::SimClient(IComponentLink& link, PhoneSystem& phone, std::function<void()> showWindow)
+    : link_(link), phone_(phone), showWindow_(std::move(showWindow)) {
     // The client learns of a forwarding from its own view of the switch and tells
     // the tray with a "Forward:" tooltip, as the real client does.
     phone_.onForwardingChanged = [this](const std::string& destination) {
-        if (!launcher_) return;
+        if (!link_.HasLauncher()) return;
         SetTooltip(destination.empty() ? "Forward:" : "Forward:Forwarded to " + destination);
     };
 }
 
 SimClient::~SimClient() {
     phone_.onForwardingChanged = nullptr;
-    subscription_.Reset();
 }
 
-Launcher& SimClient::RequireLauncher(const char* what) {
-    if (!launcher_)
+IComponentLink& SimClient::RequireLauncher(const char* what) {
+    if (!link_.HasLauncher())
         throw ClientError(std::string("the client cannot ") + what +
                           ": it has not created the Launcher ('client create')");
-    return *launcher_;
+    return link_;
 }
 
 void SimClient::CreateLauncher() {
-    if (launcher_) throw ClientError("the client has created the Launcher already");
-    launcher_ = std::make_unique<Launcher>(runtime_);
-    menuEvent_ = launcher_->GetMenuEvent();
-    if (!menuEvent_) throw ClientError("GetMenuEvent gave no MenuEvent object");
-    subscription_ = menuEvent_->Subscribe(*this);
+    if (link_.HasLauncher()) throw ClientError("the client has created the Launcher already");
+    link_.CreateLauncher(*this);
 }
 
 void SimClient::AddSession(const std::string& appName, const std::string& key, std::int32_t mode,
                            std::vector<std::string> menus) {
-    auto& launcher = RequireLauncher("add a session");
+    auto& link = RequireLauncher("add a session");
     auto session = phone_.OpenSession(key, appName, std::move(menus));
     sessions_.push_back(session);
-    dialer::SessionPtr myNum = session;
-    std::string name = appName;
-    launcher.addSession(myNum, mode, name);
-    if (mode == dialer::kConnectModeMain) launcher.qorDialSession(myNum);
+    link.AddSession(session, mode, appName);
 }
 
 void SimClient::Start() {
@@ -59,8 +52,7 @@ void SimClient::Start() {
 }
 
 void SimClient::SetTooltip(const std::string& message) {
-    std::string text = message;
-    RequireLauncher("set a tooltip").SetTooltip(text);
+    RequireLauncher("set a tooltip").SetTooltip(message);
 }
 
 void SimClient::ExecuteCommand(const std::string& name, const Variant& args) {
@@ -72,10 +64,7 @@ bool SimClient::IsOfflineSelected() {
 }
 
 void SimClient::Release() {
-    RequireLauncher("release the Launcher");
-    subscription_.Reset();
-    menuEvent_.reset();
-    launcher_.reset();
+    RequireLauncher("release the Launcher").Release();
 }
 
 // ---- Handlers
@@ -127,7 +116,7 @@ void SimClient::CloseApp(dialer::SessionPtr& myNum) {
 
 void SimClient::Maximize(dialer::SessionPtr& myNum) {
     Record("Maximize", {myNum ? myNum->SessionKey() : "nothing"});
-    if (!platform_.FindWindowByTitle(kClientWindow)) platform_.AddTopLevelWindow(kClientWindow);
+    if (showWindow_) showWindow_();
 }
 
 void SimClient::Configuration() {

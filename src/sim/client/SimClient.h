@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/host/Launcher.h"
 #include "core/host/MenuEvent.h"
-#include "core/host/Runtime.h"
-#include "native/NativePlatform.h"
+#include "sim/client/ComponentLink.h"
 #include "sim/dialer/SimDialer.h"
 
 namespace qor::sim {
@@ -37,7 +35,8 @@ class ClientError : public std::runtime_error {
 
 class SimClient : public IMenuEvents {
   public:
-    SimClient(Runtime& runtime, NativePlatform& platform, PhoneSystem& phone);
+    // `showWindow` brings up the client's main window (what Maximize asks for).
+    SimClient(IComponentLink& link, PhoneSystem& phone, std::function<void()> showWindow);
     ~SimClient() override;
 
     // --- What the client does to the component.
@@ -49,7 +48,7 @@ class SimClient : public IMenuEvents {
     void ExecuteCommand(const std::string& name, const Variant& args);
     bool IsOfflineSelected();
     void Release();
-    bool HasLauncher() const { return launcher_ != nullptr; }
+    bool HasLauncher() const { return link_.HasLauncher(); }
 
     // --- IMenuEvents: the client's handlers.
     void Answer(dialer::CallPtr& currentCall) override;
@@ -69,18 +68,15 @@ class SimClient : public IMenuEvents {
     std::function<void(const ClientEvent&)> onEvent;
 
   private:
-    Launcher& RequireLauncher(const char* what);
+    IComponentLink& RequireLauncher(const char* what);
     void Record(std::string name, std::vector<std::string> args);
     void Try(const std::string& what, const std::function<void()>& action);
     static std::string CallText(const dialer::CallPtr& call);
     static SimCallPtr AsSimCall(const dialer::CallPtr& call);
 
-    Runtime& runtime_;
-    NativePlatform& platform_;
+    IComponentLink& link_;
     PhoneSystem& phone_;
-    std::unique_ptr<Launcher> launcher_;
-    MenuEventPtr menuEvent_;
-    Subscription subscription_;
+    std::function<void()> showWindow_;
     std::vector<SimSessionPtr> sessions_;
 };
 

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/scenario/NativeWorld.h"
+
 namespace qor::sim {
 
 ScenarioResult RunScenario(const std::string& text, const std::string& name, std::ostream& out,
@@ -10,7 +12,8 @@ ScenarioResult RunScenario(const std::string& text, const std::string& name, std
     ScenarioResult result;
     try {
         const auto steps = ReadScript(text, name);
-        Session session(out, options);
+        Session session(out, options,
+                        options.makeWorld ? options.makeWorld() : std::make_unique<NativeWorld>());
         result.failedExpectations = session.Run(steps);
     } catch (const ScriptError& e) {
         result.error = e.what();

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "core/contracts/Platform.h"
-#include "core/tray/frmMain.h"
+#include "core/contracts/TrayIcon.h"
 #include "sim/scenario/Session.h"
 
 namespace qor::sim {
@@ -130,29 +131,24 @@ std::string YesNoText(bool value) {
     return value ? "yes" : "no";
 }
 
-FakeTrayIcon& Tray(Session& s) {
-    if (!s.components.trayIcon)
-        s.Impossible("there is no tray icon yet ('client create' shows it)");
-    return *s.components.trayIcon;
+World& Tray(Session& s) {
+    if (!s.world->HasTray()) s.Impossible("there is no tray icon yet ('client create' shows it)");
+    return *s.world;
 }
 
-FakeTrayItem& Item(Session& s) {
-    auto* item = s.TrayItem();
-    if (!item) s.Impossible("there is no tray icon yet ('client create' shows it)");
-    return *item;
+TrayView Item(Session& s) {
+    return Tray(s).Tray();
 }
 
-frmMain& Form(Session& s) {
-    auto* form = s.Form();
-    if (!form) s.Impossible("the tray form does not exist yet ('client create' loads it)");
-    return *form;
+FormView Form(Session& s) {
+    if (!s.world->HasForm())
+        s.Impossible("the tray form does not exist yet ('client create' loads it)");
+    return s.world->Form();
 }
 
-const MenuItem* FindItem(const MenuItem& parent, const std::string& name) {
-    for (const auto& child : parent.children) {
-        if (NativePlatform::ItemName(*child) == name) return child.get();
-        if (auto found = FindItem(*child, name)) return found;
-    }
+const MenuEntryView* FindItem(const FormView& form, const std::string& name) {
+    for (const auto& item : form.items)
+        if (item.name == name) return &item;
     return nullptr;
 }
 
@@ -184,37 +180,31 @@ Action ReadReg(Args& a) {
     const auto name = a.Next("value name");
     if (a.Accept("delete")) {
         a.End();
-        return [root, path, name](Session& s) {
-            RegKey key = 0;
-            if (s.platform.OpenKey(root, path, reg::kKeyAllAccess, key) == reg::kSuccess) {
-                s.platform.DeleteValue(key, name);
-                s.platform.CloseKey(key);
-            }
-        };
+        return [root, path, name](Session& s) { s.world->DeleteRegistryValue(root, path, name); };
     }
     if (!a.Accept("=")) a.Error("expected '=' or 'delete' after the value name");
     if (a.Accept("dword")) {
         const auto value = static_cast<std::uint32_t>(a.Number("dword value"));
         a.End();
         return [root, path, name, value](Session& s) {
-            s.platform.registry().SetDword(root, path, name, value);
+            s.world->SetRegistryDword(root, path, name, value);
         };
     }
     const auto value = a.Next("value text");
     a.End();
     return [root, path, name, value](Session& s) {
-        s.platform.registry().SetString(root, path, name, value);
+        s.world->SetRegistryString(root, path, name, value);
     };
 }
 
 Action ReadClipboard(Args& a) {
     if (a.Accept("empty")) {
         a.End();
-        return [](Session& s) { s.platform.ClearClipboard(); };
+        return [](Session& s) { s.world->ClearClipboard(); };
     }
     const auto text = a.Next("clipboard text (or 'empty')");
     a.End();
-    return [text](Session& s) { s.platform.SetClipboardText(text); };
+    return [text](Session& s) { s.world->SetClipboard(text); };
 }
 
 Action ReadWindow(Args& a) {
@@ -223,11 +213,9 @@ Action ReadWindow(Args& a) {
     a.End();
     return [open, title](Session& s) {
         if (open) {
-            s.platform.AddTopLevelWindow(title);
-        } else {
-            const auto w = s.platform.FindWindowByTitle(title);
-            if (!w) s.Impossible("no window titled " + Quote(title) + " is open");
-            s.platform.RemoveTopLevelWindow(w);
+            s.world->OpenWindow(title);
+        } else if (!s.world->CloseWindow(title)) {
+            s.Impossible("no window titled " + Quote(title) + " is open");
         }
     };
 }
@@ -401,7 +389,7 @@ Action ReadTray(Args& a) {
     if (what == "move" || what == "leave") {
         const auto value = what == "leave" ? -1 : (a.More() ? a.Number("pointer value") : 0);
         a.End();
-        return [value](Session& s) { Tray(s).MouseMove(static_cast<std::int32_t>(value)); };
+        return [value](Session& s) { Tray(s).TrayMove(static_cast<std::int32_t>(value)); };
     }
     if (what == "press" || what == "release") {
         const auto button = a.OneOf("button", kButtons);
@@ -410,46 +398,29 @@ Action ReadTray(Args& a) {
         const bool press = what == "press";
         return [press, button, shift](Session& s) {
             if (press) {
-                Tray(s).MouseDown(button, shift);
+                Tray(s).TrayPress(button, shift);
             } else {
-                Tray(s).MouseUp(button, shift);
+                Tray(s).TrayRelease(button, shift);
             }
         };
     }
     if (what == "click") {
         const auto button = a.More() ? a.OneOf("button", kButtons) : std::int16_t{1};
         a.End();
-        // What the control reports for one click: press, release, click.
-        return [button](Session& s) {
-            Tray(s).MouseDown(button);
-            Tray(s).MouseUp(button);
-            Tray(s).Click(button);
-        };
+        return [button](Session& s) { Tray(s).TrayClick(button); };
     }
     if (what == "double-click") {
         a.End();
-        return [](Session& s) {
-            Tray(s).MouseDown(1);
-            Tray(s).MouseUp(1);
-            Tray(s).Click(1);
-            Tray(s).DblClick(1);
-            Tray(s).MouseUp(1);
-        };
+        return [](Session& s) { Tray(s).TrayDoubleClick(); };
     }
     if (what == "short-dial") {
         const auto shift = a.More() ? a.OneOf("modifier", kModifiers) : std::int16_t{1};
         a.End();
-        return [shift](Session& s) { Tray(s).ShortCutClick(shift); };
+        return [shift](Session& s) { Tray(s).TrayShortDial(shift); };
     }
     if (what == "drag") {
         a.End();
-        // Press, two pointer moves while held (the control's drag threshold), release.
-        return [](Session& s) {
-            Tray(s).MouseDown(1);
-            Tray(s).MouseMove(0);
-            Tray(s).MouseMove(0);
-            Tray(s).MouseUp(1);
-        };
+        return [](Session& s) { Tray(s).TrayDrag(); };
     }
     a.Error("unknown tray gesture '" + what +
             "' (known: move, leave, press, release, click, double-click, short-dial, drag)");
@@ -467,21 +438,10 @@ Action ReadMenu(Args& a) {
     // A right press pops the menu up; it is modal, so the choice is made while it
     // is open and the item's handler runs before the press handler returns.
     return [choice](Session& s) {
-        s.popupChoice = choice;
-        s.popupChoiceTaken = false;
-        s.popupChoiceFound = false;
-        auto& tray = Tray(s);
-        try {
-            tray.MouseDown(2);
-        } catch (...) {
-            s.popupChoice.clear();
-            throw;
-        }
-        s.popupChoice.clear();
-        if (!s.popupChoiceTaken) s.Impossible("the right press did not open the popup menu");
-        if (!choice.empty() && !s.popupChoiceFound)
+        const auto outcome = Tray(s).RightClickPopup(choice);
+        if (!outcome.shown) s.Impossible("the right press did not open the popup menu");
+        if (!choice.empty() && !outcome.found)
             s.Impossible(choice + " is not shown in the popup menu");
-        tray.MouseUp(2);
     };
 }
 
@@ -491,7 +451,7 @@ Action ReadTick(Args& a) {
     return [count](Session& s) {
         for (long i = 0; i < count; ++i) {
             // No running timer: nothing happens, as with a disabled timer.
-            s.platform.FireTimer();
+            s.world->Tick();
             s.pump.Pump();
         }
     };
@@ -503,9 +463,9 @@ Action ReadConfigChanged(Args& a) {
     if (a.Accept("wparam")) wParam = a.Number("wparam");
     a.End();
     return [lParam, wParam](Session& s) {
-        s.platform.SendMessage(Form(s).hWnd(), kMsgConfigChanged,
-                               static_cast<std::uintptr_t>(wParam),
-                               static_cast<std::intptr_t>(lParam));
+        Form(s);
+        s.world->SendConfigChanged(static_cast<std::uintptr_t>(wParam),
+                                   static_cast<std::intptr_t>(lParam));
     };
 }
 
@@ -513,14 +473,14 @@ Action ReadClickToCall(Args& a) {
     const auto what = a.Word("clicktocall action (new or call)");
     if (what == "new") {
         a.End();
-        return [](Session& s) { s.clickToCall = std::make_unique<ClickToCall>(s.platform); };
+        return [](Session& s) { s.world->NewClickToCall(); };
     }
     if (what == "call") {
         const auto edn = a.Next("number");
         const auto first = a.More() ? a.Next("first name") : "";
         const auto last = a.More() ? a.Next("last name") : "";
         a.End();
-        return [edn, first, last](Session& s) { s.ClickToCallObject().CallEdn(edn, first, last); };
+        return [edn, first, last](Session& s) { s.world->CallEdn(edn, first, last); };
     }
     a.Error("unknown clicktocall action '" + what + "' (known: new, call)");
 }
@@ -541,17 +501,13 @@ void CheckBool(Session& s, bool expected, bool actual) {
     Check(s, expected, actual, YesNoText(expected), YesNoText(actual));
 }
 
-std::string IconId(const PicturePtr& p) {
-    return p ? std::to_string(p->IconId()) : "none";
-}
-
 Action ReadIconExpectation(Args& a, bool blink) {
     const auto expected =
         a.Accept("none") ? std::string("none") : std::to_string(a.Number("icon id (or none)"));
     a.End();
     return [expected, blink](Session& s) {
-        auto& item = Item(s);
-        const auto actual = IconId(blink ? item.blinkIcon : item.icon);
+        const auto item = Item(s);
+        const auto& actual = blink ? item.blinkIcon : item.icon;
         Check(s, expected, actual, expected, actual);
     };
 }
@@ -581,7 +537,8 @@ Action ReadMenuExpectation(Args& a) {
                     a.Next("") + "'");
     }
     return [=](Session& s) {
-        const auto* item = FindItem(Form(s).MenuRoot(), name);
+        const auto form = Form(s);
+        const auto* item = FindItem(form, name);
         if (!item) s.Impossible("the menu has no item " + name);
         if (visible && item->visible != *visible)
             s.Fail(name + (*visible ? " shown" : " hidden"),
@@ -617,10 +574,9 @@ Action ReadLineExpectation(Args& a, bool log) {
     return [text, log](Session& s) {
         std::vector<std::string> lines;
         if (log) {
-            if (s.components.logWriter)
-                for (const auto& l : s.components.logWriter->lines) lines.push_back(l.text);
+            lines = s.world->Recorded().logLines;
         } else {
-            lines = s.platform.debugLines;
+            lines = s.world->Recorded().debugLines;
         }
         auto& seen = log ? s.logSeen : s.debugSeen;
         for (auto i = seen; i < lines.size(); ++i) {
@@ -642,26 +598,26 @@ enum class Recording { Events, Messages, Beeps, Processes, Drags };
 
 std::vector<std::string> Unconsumed(Session& s, Recording what) {
     std::vector<std::string> left;
+    const auto recorded = s.world->Recorded();
     switch (what) {
         case Recording::Events:
             for (auto i = s.eventsSeen; i < s.client->events.size(); ++i)
                 left.push_back(s.client->events[i].Describe());
             break;
         case Recording::Messages:
-            for (auto i = s.messagesSeen; i < s.platform.messageBoxes.size(); ++i)
-                left.push_back(Quote(s.platform.messageBoxes[i]));
+            for (auto i = s.messagesSeen; i < recorded.messageBoxes.size(); ++i)
+                left.push_back(Quote(recorded.messageBoxes[i]));
             break;
         case Recording::Beeps:
-            for (auto i = s.beepsSeen; i < s.platform.beeps; ++i) left.push_back("beep");
+            for (auto i = s.beepsSeen; i < recorded.beeps; ++i) left.push_back("beep");
             break;
         case Recording::Processes:
-            for (auto i = s.processesSeen; i < s.platform.processes.size(); ++i)
-                left.push_back(s.platform.processes[i].commandLine);
+            for (auto i = s.processesSeen; i < recorded.processes.size(); ++i)
+                left.push_back(recorded.processes[i].commandLine);
             break;
         case Recording::Drags:
-            if (auto* item = s.TrayItem())
-                for (auto i = s.dragsSeen; i < item->drags.size(); ++i)
-                    left.push_back(Quote(item->drags[i].text));
+            for (auto i = s.dragsSeen; i < recorded.drags.size(); ++i)
+                left.push_back(Quote(recorded.drags[i].text));
             break;
     }
     return left;
@@ -698,7 +654,7 @@ Action ReadExpect(Args& a) {
         }
         a.End();
         return [expected](Session& s) {
-            const auto actual = Form(s).CurrentState();
+            const auto actual = Form(s).state;
             Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
         };
     }
@@ -708,7 +664,7 @@ Action ReadExpect(Args& a) {
         const bool expected = a.YesNo(what);
         a.End();
         return [what, expected](Session& s) {
-            auto& item = Item(s);
+            const auto item = Item(s);
             CheckBool(s, expected,
                       what == "blinking"  ? item.blinking
                       : what == "visible" ? item.visible
@@ -719,7 +675,7 @@ Action ReadExpect(Args& a) {
         const auto expected = a.Next("text");
         a.End();
         return [what, expected](Session& s) {
-            auto& item = Item(s);
+            const auto item = Item(s);
             CheckText(s, expected, what == "tooltip" ? item.toolTip : item.dialCaption);
         };
     }
@@ -736,8 +692,7 @@ Action ReadExpect(Args& a) {
         const auto expected = a.Word("menu item (or none)");
         a.End();
         return [expected](Session& s) {
-            const auto* item = Form(s).DefaultMenuItem();
-            const auto actual = item ? NativePlatform::ItemName(*item) : "none";
+            const auto actual = Form(s).defaultItem;
             Check(s, expected, actual, expected, actual);
         };
     }
@@ -747,11 +702,12 @@ Action ReadExpect(Args& a) {
         if (expected.empty())
             a.Error("missing the items of the popup (the default one marked with *)");
         return [expected](Session& s) {
-            if (s.platform.popups.empty()) {
+            const auto popups = s.world->Recorded().popups;
+            if (popups.empty()) {
                 s.Fail("a popup menu", "no popup menu was shown");
                 return;
             }
-            const auto& shown = s.platform.popups.back();
+            const auto& shown = popups.back();
             std::vector<std::string> actual;
             for (const auto& name : shown.visibleItems)
                 actual.push_back(name == shown.defaultItem ? name + "*" : name);
@@ -769,17 +725,18 @@ Action ReadExpect(Args& a) {
         const auto expected = a.Next("message text");
         a.End();
         return [expected](Session& s) {
-            if (s.messagesSeen >= s.platform.messageBoxes.size()) {
+            const auto boxes = s.world->Recorded().messageBoxes;
+            if (s.messagesSeen >= boxes.size()) {
                 s.Fail(Quote(expected), "no further message box");
                 return;
             }
-            CheckText(s, expected, s.platform.messageBoxes[s.messagesSeen++]);
+            CheckText(s, expected, boxes[s.messagesSeen++]);
         };
     }
     if (what == "beep") {
         a.End();
         return [](Session& s) {
-            if (s.beepsSeen >= s.platform.beeps) {
+            if (s.beepsSeen >= s.world->Recorded().beeps) {
                 s.Fail("a beep", "no further beep");
                 return;
             }
@@ -790,11 +747,12 @@ Action ReadExpect(Args& a) {
         const auto expected = a.Next("command line");
         a.End();
         return [expected](Session& s) {
-            if (s.processesSeen >= s.platform.processes.size()) {
+            const auto processes = s.world->Recorded().processes;
+            if (s.processesSeen >= processes.size()) {
                 s.Fail(expected, "no further process started");
                 return;
             }
-            const auto& actual = s.platform.processes[s.processesSeen++];
+            const auto& actual = processes[s.processesSeen++];
             Check(s, expected, actual.commandLine, expected, actual.commandLine);
             if (actual.showMode != kShowMinimized)
                 s.Fail("show mode 2 (minimized)", "show mode " + std::to_string(actual.showMode));
@@ -805,12 +763,10 @@ Action ReadExpect(Args& a) {
     if (what == "foreground") {
         a.End();
         return [](Session& s) {
-            const auto& calls = s.platform.foregroundCalls;
-            const auto hwnd = Form(s).hWnd();
-            bool found = false;
-            for (auto i = s.foregroundSeen; i < calls.size(); ++i)
-                found = found || calls[i] == hwnd;
-            s.foregroundSeen = calls.size();
+            Form(s);
+            const auto calls = s.world->Recorded().formForegroundCalls;
+            const bool found = calls > s.foregroundSeen;
+            s.foregroundSeen = calls;
             if (!found) s.Fail("the tray form's window brought to the foreground", "it was not");
         };
     }
@@ -818,7 +774,8 @@ Action ReadExpect(Args& a) {
         const auto expected = a.Next("dragged text");
         a.End();
         return [expected](Session& s) {
-            auto& drags = Item(s).drags;
+            Item(s);
+            const auto drags = s.world->Recorded().drags;
             if (s.dragsSeen >= drags.size()) {
                 s.Fail("a drag of " + Quote(expected), "no further drag");
                 return;
@@ -835,9 +792,7 @@ Action ReadExpect(Args& a) {
         const auto title = a.Next("window title");
         const bool open = a.OneOf<bool>("window state", {{"open", true}, {"closed", false}});
         a.End();
-        return [title, open](Session& s) {
-            CheckBool(s, open, s.platform.FindWindowByTitle(title) != 0);
-        };
+        return [title, open](Session& s) { CheckBool(s, open, s.world->WindowOpen(title)); };
     }
     if (what == "call") {
         const auto remote = a.Next("remote number");
@@ -914,21 +869,20 @@ Action ReadExpect(Args& a) {
             const bool expected = a.YesNo(property);
             a.End();
             return [property, expected](Session& s) {
-                auto& c = s.ClickToCallObject();
-                CheckBool(s, expected, property == "running" ? c.AppRunning() : c.AppConnected());
+                auto& w = *s.world;
+                CheckBool(s, expected, property == "running" ? w.AppRunning() : w.AppConnected());
             };
         }
         if (property == "edn") {
             const auto expected = a.Next("extension number");
             a.End();
-            return
-                [expected](Session& s) { CheckText(s, expected, s.ClickToCallObject().AppEdn()); };
+            return [expected](Session& s) { CheckText(s, expected, s.world->AppEdn()); };
         }
         if (property == "connectivity") {
             const auto expected = static_cast<std::int16_t>(a.Number("connectivity mode"));
             a.End();
             return [expected](Session& s) {
-                const auto actual = s.ClickToCallObject().AppConnectivity();
+                const auto actual = s.world->AppConnectivity();
                 Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
             };
         }
@@ -974,7 +928,7 @@ std::vector<Step> ReadScript(const std::string& text, const std::string& file) {
         else if (verb == "program") {
             const auto path = a.Next("program path");
             a.End();
-            step.run = [path](Session& s) { s.platform.AddProgram(path); };
+            step.run = [path](Session& s) { s.world->AddProgram(path); };
         } else if (verb == "client")
             step.run = ReadClient(a);
         else if (verb == "phone")

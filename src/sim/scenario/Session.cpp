@@ -1,17 +1,18 @@
 #include "sim/scenario/Session.h"
 
+#include <cstdlib>
 #include <map>
+#include <stdexcept>
 
 #include "core/common/Error.h"
-#include "core/tray/frmMain.h"
 
 namespace qor::sim {
 
 namespace {
 
 // What each tray picture means, for a person reading the timeline.
-std::string IconText(const PicturePtr& picture) {
-    if (!picture) return "none";
+std::string IconText(const std::string& icon) {
+    if (icon == "none" || icon == "unknown") return icon;
     static const std::map<std::int32_t, const char*> kMeaning{{10011, "idle"},
                                                               {10021, "not available"},
                                                               {10022, "not connected"},
@@ -25,9 +26,8 @@ std::string IconText(const PicturePtr& picture) {
                                                               {10101, "click hangs up"},
                                                               {10111, "voice messages"},
                                                               {10112, "voice messages, alt"}};
-    const auto id = picture->IconId();
-    const auto it = kMeaning.find(id);
-    return std::to_string(id) + (it == kMeaning.end() ? "" : std::string(" (") + it->second + ")");
+    const auto it = kMeaning.find(std::atoi(icon.c_str()));
+    return icon + (it == kMeaning.end() ? "" : std::string(" (") + it->second + ")");
 }
 
 const char* const kStateNames[] = {"NotAvailable", "NotConnected", "Ringing", "OnHold", "Calling",
@@ -39,27 +39,11 @@ std::string ErrorText(const QorError& e) {
 
 }  // namespace
 
-Session::Session(std::ostream& out, RunOptions options) : out_(out), options_(options) {
-    runtime = std::make_unique<Runtime>(platform, components);
-    client = std::make_unique<SimClient>(*runtime, platform, phone);
-    // The popup is modal: the choice a scenario made for it is answered while it is
-    // open, from the items it actually shows.
-    platform.onPopup = [this](const MenuItem& root, const MenuItem*) -> const MenuItem* {
-        popupChoiceTaken = true;
-        if (popupChoice.empty()) return nullptr;
-        std::function<const MenuItem*(const MenuItem&)> find =
-            [&](const MenuItem& parent) -> const MenuItem* {
-            for (const auto& child : parent.children) {
-                if (!child->visible) continue;
-                if (NativePlatform::ItemName(*child) == popupChoice) return child.get();
-                if (auto found = find(*child)) return found;
-            }
-            return nullptr;
-        };
-        const MenuItem* chosen = find(root);
-        popupChoiceFound = chosen != nullptr;
-        return chosen;
-    };
+Session::Session(std::ostream& out, RunOptions options, std::unique_ptr<World> w)
+    : world(std::move(w)), out_(out), options_(options) {
+    client = std::make_unique<SimClient>(world->Link(), phone, [this] {
+        if (!world->WindowOpen(kClientWindow)) world->OpenWindow(kClientWindow);
+    });
     if (options_.verbose) {
         pump.onDeliver = [this](const std::string& what) {
             out_ << "        phone: " << what << "\n";
@@ -68,23 +52,8 @@ Session::Session(std::ostream& out, RunOptions options) : out_(out), options_(op
 }
 
 Session::~Session() {
-    platform.onPopup = nullptr;
-    clickToCall.reset();
     client.reset();
-    runtime.reset();
-}
-
-FakeTrayItem* Session::TrayItem() {
-    return components.trayIcon ? &components.trayIcon->item() : nullptr;
-}
-
-frmMain* Session::Form() {
-    return runtime->FormExists() ? &runtime->Form() : nullptr;
-}
-
-ClickToCall& Session::ClickToCallObject() {
-    if (!clickToCall) clickToCall = std::make_unique<ClickToCall>(platform);
-    return *clickToCall;
+    world.reset();
 }
 
 void Session::Fail(const std::string& expected, const std::string& actual) {
@@ -103,48 +72,57 @@ void Session::Say(const std::string& text) {
 
 Session::Snapshot Session::Take() {
     Snapshot s;
-    auto* item = TrayItem();
-    auto* form = Form();
-    if (!item || !form) {
+    if (!world->HasTray() || !world->HasForm()) {
         s.tray = "(no tray icon)";
         return s;
     }
-    if (!item->visible) {
+    const auto item = world->Tray();
+    if (!item.visible) {
         s.tray = "hidden";
     } else {
-        s.tray = "icon " + IconText(item->icon);
-        if (item->blinking) s.tray += " blinking with " + IconText(item->blinkIcon);
-        s.tray += ", tooltip \"" + item->toolTip + "\"";
+        s.tray = "icon " + IconText(item.icon);
+        if (item.blinking) s.tray += " blinking with " + IconText(item.blinkIcon);
+        s.tray += ", tooltip \"" + item.toolTip + "\"";
     }
-    const auto state = form->CurrentState();
-    if (state >= 0 && state <= 9) s.tray += ", state " + std::string(kStateNames[state]);
-    for (const auto& child : form->MenuRoot().children) {
-        if (!child->visible || child->IsSeparator()) continue;
+    const auto form = world->Form();
+    if (form.state >= 0 && form.state <= 9)
+        s.tray += ", state " + std::string(kStateNames[form.state]);
+    for (const auto& child : form.items) {
+        if (child.depth != 0 || !child.visible || child.separator) continue;
         if (!s.menu.empty()) s.menu += " | ";
-        s.menu += child->caption;
-        if (child->checked) s.menu += " [x]";
-        if (form->DefaultMenuItem() == child.get()) s.menu += " (default)";
+        s.menu += child.caption;
+        if (child.checked) s.menu += " [x]";
+        if (form.defaultItem == child.name) s.menu += " (default)";
     }
     return s;
 }
 
-void Session::PrintEffects(const Snapshot& before, std::size_t events, std::size_t messages,
-                           int beeps, std::size_t processes, std::size_t failures,
-                           std::size_t errors) {
+void Session::PrintEffects(const Snapshot& before, const Recordings& was, std::size_t events,
+                           std::size_t failures, std::size_t errors) {
     for (auto i = events; i < client->events.size(); ++i)
         out_ << "        client asked: " << client->events[i].Describe() << "\n";
     const Snapshot after = Take();
     if (after.tray != before.tray) out_ << "        tray:   " << after.tray << "\n";
     if (after.menu != before.menu) out_ << "        menu:   " << after.menu << "\n";
-    for (auto i = messages; i < platform.messageBoxes.size(); ++i)
-        out_ << "        message box: \"" << platform.messageBoxes[i] << "\"\n";
-    for (auto i = beeps; i < platform.beeps; ++i) out_ << "        beep\n";
-    for (auto i = processes; i < platform.processes.size(); ++i)
-        out_ << "        process started: " << platform.processes[i].commandLine << "\n";
+    const auto now = world->Recorded();
+    for (auto i = was.messageBoxes.size(); i < now.messageBoxes.size(); ++i)
+        out_ << "        message box: \"" << now.messageBoxes[i] << "\"\n";
+    for (auto i = was.beeps; i < now.beeps; ++i) out_ << "        beep\n";
+    for (auto i = was.processes.size(); i < now.processes.size(); ++i)
+        out_ << "        process started: " << now.processes[i].commandLine << "\n";
     for (auto i = failures; i < client->failures.size(); ++i)
         out_ << "        client could not: " << client->failures[i] << "\n";
     for (auto i = errors; i < componentErrors.size(); ++i)
         out_ << "        component error: " << componentErrors[i] << "\n";
+}
+
+void Session::Settle() {
+    for (int round = 0; round < 1000; ++round) {
+        const bool delivered = pump.Pump() != 0;
+        const bool dispatched = world->Settle();
+        if (!delivered && !dispatched && pump.Empty()) return;
+    }
+    throw std::runtime_error("the phone system and the component keep each other busy");
 }
 
 int Session::Run(const std::vector<Step>& steps) {
@@ -159,14 +137,13 @@ int Session::Run(const std::vector<Step>& steps) {
                 out_ << "  " << step.line << "\t" << step.text << "\n";
         }
         const auto events = client->events.size();
-        const auto messages = platform.messageBoxes.size();
-        const auto beeps = platform.beeps;
-        const auto processes = platform.processes.size();
+        const Recordings recorded = show ? world->Recorded() : Recordings{};
         const auto failures = client->failures.size();
         const auto errors = componentErrors.size();
 
-        // The step, then the phone system's events until it is quiet: what a real
-        // message loop would deliver before the user's next gesture.
+        // The step, then the phone system's events and the world's own messages
+        // until both are quiet: what a real message loop would deliver before the
+        // user's next gesture.
         bool stepDone = false;
         for (int attempt = 0; attempt < 100; ++attempt) {
             try {
@@ -174,17 +151,21 @@ int Session::Run(const std::vector<Step>& steps) {
                     stepDone = true;
                     step.run(*this);
                 }
-                pump.Pump();
+                Settle();
                 break;
             } catch (const ScriptError&) {
                 throw;
             } catch (const QorError& e) {
                 componentErrors.push_back(ErrorText(e));
+            } catch (const UnsupportedStep& e) {
+                throw ScriptError(step.file, step.line,
+                                  std::string("cannot be played in the ") + world->Name() +
+                                      " world: " + e.what());
             } catch (const std::exception& e) {
                 throw ScriptError(step.file, step.line, e.what());
             }
         }
-        if (show) PrintEffects(before, events, messages, beeps, processes, failures, errors);
+        if (show) PrintEffects(before, recorded, events, failures, errors);
     }
     // Whatever went wrong without being expected fails the scenario; it is
     // reported against the scenario's end.

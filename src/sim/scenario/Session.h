@@ -1,52 +1,45 @@
 #pragma once
-// One scenario run: the simulated world (platform, outside components, phone
-// system, client, component runtime), what has been checked so far, and the
-// timeline printed while it runs.
+// One scenario run: the phone system and the client, the world around the
+// component (native or under Wine), what has been checked so far, and the timeline
+// printed while it runs.
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "core/clicktocall/ClickToCall.h"
-#include "core/host/Runtime.h"
-#include "native/FakeComponents.h"
-#include "native/NativePlatform.h"
 #include "sim/client/SimClient.h"
 #include "sim/dialer/EventPump.h"
 #include "sim/dialer/SimDialer.h"
 #include "sim/scenario/Script.h"
+#include "sim/scenario/World.h"
 
 namespace qor::sim {
 
 struct RunOptions {
     bool timeline = false;  // print what the tray shows and what the client is asked
     bool verbose = false;   // also every event the phone system delivers
+    // Makes the world of each scenario; the native world when empty.
+    std::function<std::unique_ptr<World>()> makeWorld;
 };
 
 class Session {
   public:
-    Session(std::ostream& out, RunOptions options);
+    Session(std::ostream& out, RunOptions options, std::unique_ptr<World> world);
     ~Session();
 
     // Runs the steps in order. A failed expectation is printed and the run goes on;
     // a ScriptError ends it. Returns the number of failed expectations.
     int Run(const std::vector<Step>& steps);
 
-    // --- The world.
-    NativePlatform platform;
-    FakeOutsideComponents components;
+    // --- The phone system outlives the world, whose component holds its objects.
     EventPump pump;
     PhoneSystem phone{pump};
-    std::unique_ptr<Runtime> runtime;
+    std::unique_ptr<World> world;
     std::unique_ptr<SimClient> client;
-    std::unique_ptr<ClickToCall> clickToCall;
-
-    FakeTrayItem* TrayItem();  // null before the control exists
-    frmMain* Form();           // null before the form exists
-    ClickToCall& ClickToCallObject();
 
     // --- What the expectations have consumed of each recording.
     std::size_t eventsSeen = 0;
@@ -63,11 +56,6 @@ class Session {
     // events, dialer events); each one must be expected.
     std::vector<std::string> componentErrors;
 
-    // The popup choice for the next right press: item name as NativePlatform
-    // names it; empty: dismiss.
-    std::string popupChoice;
-    bool popupChoiceTaken = false;
-    bool popupChoiceFound = false;
     std::map<std::string, std::size_t> menuSelectionsSeen;  // by session key
 
     // Reports one failed expectation of the current step.
@@ -85,8 +73,9 @@ class Session {
         bool operator==(const Snapshot&) const = default;
     };
     Snapshot Take();
-    void PrintEffects(const Snapshot& before, std::size_t events, std::size_t messages, int beeps,
-                      std::size_t processes, std::size_t failures, std::size_t errors);
+    void PrintEffects(const Snapshot& before, const Recordings& recorded, std::size_t events,
+                      std::size_t failures, std::size_t errors);
+    void Settle();
 
     std::ostream& out_;
     RunOptions options_;
