@@ -58,8 +58,10 @@ struct Registry {
 };
 
 Registry& Known() {
-    static Registry registry;
-    return registry;
+    // Never destroyed: the DLL may still hold our objects when the process exits,
+    // and their destructors look here.
+    static Registry* registry = new Registry;
+    return *registry;
 }
 
 constexpr DISPID kFirstDynamicId = 0x10000;
