@@ -35,6 +35,9 @@ constexpr DISPID kIcon = 0x6803000A;
 // polling for the pointer leaving, with room for a slow Wine.
 constexpr ULONGLONG kGestureTimeoutMs = 5000;
 constexpr DWORD kPumpStepMs = 20;
+// Time for the shell to report a pointer move or a key to reach the input state.
+constexpr ULONGLONG kPointerSettleMs = 300;
+constexpr DWORD kKeySettleMs = 50;
 
 using EventList = std::vector<TrayEvent>;
 
@@ -383,19 +386,24 @@ HWND TrayObserver::RequireShellIcon() {
     }
 }
 
-void TrayObserver::WaitFor(std::size_t from, const std::function<bool(const EventList&)>& done,
-                           const char* what) {
-    const ULONGLONG deadline = GetTickCount64() + kGestureTimeoutMs;
+bool TrayObserver::WaitUntil(std::size_t from, const std::function<bool(const EventList&)>& done,
+                             ULONGLONG timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         const EventList& events = state_->events;
         if (done(EventList(
                 events.begin() + static_cast<std::ptrdiff_t>(std::min(from, events.size())),
                 events.end())))
-            return;
-        if (GetTickCount64() > deadline)
-            throw std::runtime_error(std::string("The tray icon control did not report ") + what);
+            return true;
+        if (GetTickCount64() > deadline) return false;
         pump_(kPumpStepMs);
     }
+}
+
+void TrayObserver::WaitFor(std::size_t from, const std::function<bool(const EventList&)>& done,
+                           const char* what) {
+    if (!WaitUntil(from, done, kGestureTimeoutMs))
+        throw std::runtime_error(std::string("The tray icon control did not report ") + what);
 }
 
 void TrayObserver::Gesture(std::initializer_list<UINT> messages,
@@ -465,61 +473,74 @@ class HeldKeys {
 
 }  // namespace
 
+namespace {
+
+bool Moved(const EventList& events) {
+    return std::any_of(events.begin(), events.end(),
+                       [](const TrayEvent& e) { return e.id == kTrayMouseMove && e.first >= 0; });
+}
+
+}  // namespace
+
 void TrayObserver::Move() {
     HWND icon = RequireShellIcon();
     RECT rect{};
     GetWindowRect(icon, &rect);
-    // The control remembers where the pointer was to tell later when it left.
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    Gesture(
-        {WM_MOUSEMOVE},
-        [](const EventList& e) {
-            return std::any_of(e.begin(), e.end(), [](const TrayEvent& t) {
-                return t.id == kTrayMouseMove && t.first >= 0;
-            });
-        },
-        "MouseMove");
+    const std::size_t from = state_->events.size();
+    // The pointer really goes onto the icon: the control remembers where it was to
+    // tell later when it left. Wine's shell reports that move by itself; only a
+    // pointer that was there already needs the move sent.
+    lastMove_ = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    SetCursorPos(lastMove_.x, lastMove_.y);
+    if (!WaitUntil(from, Moved, kPointerSettleMs)) Gesture({WM_MOUSEMOVE}, Moved, "MouseMove");
+    pointerOver_ = true;
 }
 
 void TrayObserver::Leave() {
     // Only a pointer that was over the icon can leave it.
-    const EventList& events = state_->events;
-    auto lastMove = std::find_if(events.rbegin(), events.rend(),
-                                 [](const TrayEvent& e) { return e.id == kTrayMouseMove; });
-    if (lastMove == events.rend() || lastMove->first < 0) Move();
-    HWND icon = RequireShellIcon();
-    RECT rect{};
-    GetWindowRect(icon, &rect);
-    const int reach = 4 * GetSystemMetrics(SM_CXSMICON) + (rect.right - rect.left);
-    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    const int x =
-        centre.x > GetSystemMetrics(SM_CXSCREEN) / 2 ? centre.x - reach : centre.x + reach;
-    const int y =
-        centre.y > GetSystemMetrics(SM_CYSCREEN) / 2 ? centre.y - reach : centre.y + reach;
+    if (!pointerOver_) Move();
+    // The control takes the pointer for gone once it is an icon's reach away from
+    // where the last move was; twice that leaves the icon whatever its size.
+    const int reach = 2 * std::max(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    const auto away = [](LONG from, int reach, int screen) {
+        return from + reach < screen ? from + reach : from - reach;
+    };
     const std::size_t from = state_->events.size();
-    SetCursorPos(x, y);
+    SetCursorPos(away(lastMove_.x, reach, GetSystemMetrics(SM_CXSCREEN)),
+                 away(lastMove_.y, reach, GetSystemMetrics(SM_CYSCREEN)));
+    pointerOver_ = false;
     WaitFor(
         from, [](const EventList& e) { return Count(e, 0, kTrayMouseMove, -1) > 0; },
         "MouseMove -1 (the pointer left)");
 }
 
+bool TrayObserver::ShortCutSwallows(short button, short shift) {
+    if (button != 2) return false;
+    const TrayView view = View();
+    return view.shortCutActive && view.shortCut != 0 && (shift & 3) == view.shortCut;
+}
+
 void TrayObserver::Press(short button, short shift) {
     const UINT down = DownMessage(button);
+    // A right press with the short-dial keys held starts the short dial: the control
+    // reports nothing until the release.
+    const bool silent = ShortCutSwallows(button, shift);
     HeldKeys keys(shift);
-    if (shift) pump_(50);
+    if (shift) pump_(kKeySettleMs);
+    if (silent) {
+        PostMessageW(RequireShellIcon(), down, 0, MAKELPARAM(8, 8));
+        pump_(kPointerSettleMs);
+        return;
+    }
     Gesture(
-        {down},
-        [button](const EventList& e) {
-            return Count(e, 0, kTrayMouseDown, button) > 0 ||
-                   (button == 2 && !e.empty() && e.back().id == kTrayShortCutClick);
-        },
+        {down}, [button](const EventList& e) { return Count(e, 0, kTrayMouseDown, button) > 0; },
         "MouseDown");
 }
 
 void TrayObserver::Release(short button, short shift) {
     const UINT up = UpMessage(button);
     HeldKeys keys(shift);
-    if (shift) pump_(50);
+    if (shift) pump_(kKeySettleMs);
     Gesture(
         {up},
         [button](const EventList& e) {
@@ -564,7 +585,7 @@ void TrayObserver::ShortDial(short shift) {
     if (!view.shortCutActive || view.shortCut != (shift & 3))
         throw std::runtime_error("The tray icon's short dial is not set up for these keys");
     HeldKeys keys(shift);
-    pump_(50);
+    pump_(kKeySettleMs);
     Gesture(
         {WM_RBUTTONDOWN, WM_RBUTTONUP},
         [](const EventList& e) {
@@ -576,7 +597,12 @@ void TrayObserver::ShortDial(short shift) {
 
 void TrayObserver::Drag() {
     // Two moves while the left button is held start the component's drag; the drag
-    // itself ends at once, as no button is held in the system's input.
+    // itself ends at once, as no button is held in the system's input. The shell
+    // then passes the release on, and the control raises its delayed Click for it:
+    // waited for here so it belongs to this gesture.
+    // The control measures the pointer's leaving from where it is now.
+    GetCursorPos(&lastMove_);
+    pointerOver_ = true;
     Gesture(
         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP},
         [](const EventList& e) {
@@ -585,7 +611,8 @@ void TrayObserver::Drag() {
             const bool completed = std::any_of(e.begin(), e.end(), [](const TrayEvent& t) {
                 return t.id == kTrayOLECompleteDrag;
             });
-            return Count(e, 0, kTrayMouseUp, 1) > 0 && (!started || completed);
+            return Count(e, 0, kTrayMouseUp, 1) > 0 && Count(e, 0, kTrayClick, 1) > 0 &&
+                   (!started || completed);
         },
         "the end of the drag");
 }
@@ -595,8 +622,10 @@ void TrayObserver::Drag() {
 bool TrayObserver::SaveScreenshot(const std::string& bmpPath) {
     HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
     if (HWND icon = ShellIcon()) tray = GetAncestor(icon, GA_ROOT);
+    // The client area only: without a window manager nobody draws the frame.
     RECT rect{};
-    if (!tray || !GetWindowRect(tray, &rect)) return false;
+    if (!tray || !GetClientRect(tray, &rect)) return false;
+    MapWindowPoints(tray, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
     // The tray window belongs to the shell's process: its pixels are read from the

@@ -87,14 +87,22 @@ class TrayObserver {
     // from then on.
     void Gesture(std::initializer_list<UINT> messages,
                  const std::function<bool(const std::vector<TrayEvent>&)>& done, const char* what);
+    bool WaitUntil(std::size_t from, const std::function<bool(const std::vector<TrayEvent>&)>& done,
+                   ULONGLONG timeoutMs);
     void WaitFor(std::size_t from, const std::function<bool(const std::vector<TrayEvent>&)>& done,
                  const char* what);
     std::string IconIdOf(IDispatch* picture);
+    // Whether the control takes a right press with these keys for the short dial.
+    bool ShortCutSwallows(short button, short shift);
 
     std::function<void(DWORD)> pump_;
     std::shared_ptr<State> state_;
     CLSID clsid_{};
     DWORD registration_ = 0;
+    // Whether the control takes the pointer for over its icon, and where the pointer
+    // was at the last move it saw.
+    bool pointerOver_ = false;
+    POINT lastMove_{};
     // The icon library's own pictures by id, as pixels; taken on first use.
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> library_;
     bool libraryLoaded_ = false;
