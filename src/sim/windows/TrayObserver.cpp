@@ -597,24 +597,18 @@ void TrayObserver::ShortDial(short shift) {
 
 void TrayObserver::Drag() {
     // Two moves while the left button is held start the component's drag; the drag
-    // itself ends at once, as no button is held in the system's input. The shell
-    // then passes the release on, and the control raises its delayed Click for it:
-    // waited for here so it belongs to this gesture.
-    // The control measures the pointer's leaving from where it is now.
-    GetCursorPos(&lastMove_);
+    // runs inside the second move's event and ends at once, as no button is held in
+    // the system's input (when the component offered nothing, it never starts).
+    // The shell then passes the release on, and the control raises its delayed
+    // Click for it: waited for here so it belongs to this gesture.
+    GetCursorPos(&lastMove_);  // where the control measures the pointer's leaving from
     pointerOver_ = true;
     Gesture(
         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP},
         [](const EventList& e) {
-            const bool started = std::any_of(
-                e.begin(), e.end(), [](const TrayEvent& t) { return t.id == kTrayOLEStartDrag; });
-            const bool completed = std::any_of(e.begin(), e.end(), [](const TrayEvent& t) {
-                return t.id == kTrayOLECompleteDrag;
-            });
-            return Count(e, 0, kTrayMouseUp, 1) > 0 && Count(e, 0, kTrayClick, 1) > 0 &&
-                   (!started || completed);
+            return Count(e, 0, kTrayMouseUp, 1) > 0 && Count(e, 0, kTrayClick, 1) > 0;
         },
-        "the end of the drag");
+        "the release after the drag");
 }
 
 // ---- pictures --------------------------------------------------------------------
