@@ -50,11 +50,10 @@ std::vector<HWND> ShellIcons() {
     return found;
 }
 
-int Count(const EventList& events, std::size_t from, DISPID id, std::int32_t first) {
-    int n = 0;
-    for (std::size_t i = from; i < events.size(); ++i)
-        n += events[i].id == id && events[i].first == first;
-    return n;
+int Count(const EventList& events, DISPID id, std::int32_t first) {
+    return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const TrayEvent& e) {
+        return e.id == id && e.first == first;
+    }));
 }
 
 std::int32_t IntArgument(const VARIANT& value) {
@@ -159,7 +158,7 @@ class ObservingFactory final : public com::ComObject<ObservingFactory, IClassFac
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         auto state = state_.lock();
-        if (!state || !state->realFactory) return CO_E_CLASSSTRING;
+        if (!state || !state->realFactory) return CLASS_E_CLASSNOTAVAILABLE;
         HRESULT hr = state->realFactory->CreateInstance(outer, riid, out);
         // An aggregated control answers for its outer object: not ours to watch.
         if (FAILED(hr) || outer || !out || !*out) return hr;
@@ -316,8 +315,13 @@ std::string TrayObserver::IconIdOf(IDispatch* picture) {
     if (!picture) return "none";
     if (!libraryLoaded_) {
         libraryLoaded_ = true;
-        auto icons = com::CreateByProgId(kIconsProgId);
-        for (short id : LibraryIds(icons.Get())) {
+        com::ComPtr<IDispatch> icons;
+        try {
+            icons = com::CreateByProgId(kIconsProgId);
+        } catch (const std::exception&) {
+            // Without the icon library no picture can be named: all read "unknown".
+        }
+        for (short id : icons ? LibraryIds(icons.Get()) : std::vector<short>{}) {
             std::int16_t requested = id;
             VARIANT args[] = {com::RefTo(&requested)};
             com::Variant own = com::InvokeByName(icons.Get(), L"GetIcon", DISPATCH_METHOD, args);
@@ -510,7 +514,7 @@ void TrayObserver::Leave() {
                  away(lastMove_.y, reach, GetSystemMetrics(SM_CYSCREEN)));
     pointerOver_ = false;
     WaitFor(
-        from, [](const EventList& e) { return Count(e, 0, kTrayMouseMove, -1) > 0; },
+        from, [](const EventList& e) { return Count(e, kTrayMouseMove, -1) > 0; },
         "MouseMove -1 (the pointer left)");
 }
 
@@ -533,7 +537,7 @@ void TrayObserver::Press(short button, short shift) {
         return;
     }
     Gesture(
-        {down}, [button](const EventList& e) { return Count(e, 0, kTrayMouseDown, button) > 0; },
+        {down}, [button](const EventList& e) { return Count(e, kTrayMouseDown, button) > 0; },
         "MouseDown");
 }
 
@@ -544,7 +548,7 @@ void TrayObserver::Release(short button, short shift) {
     Gesture(
         {up},
         [button](const EventList& e) {
-            return Count(e, 0, kTrayMouseUp, button) > 0 ||
+            return Count(e, kTrayMouseUp, button) > 0 ||
                    std::any_of(e.begin(), e.end(),
                                [](const TrayEvent& t) { return t.id == kTrayShortCutClick; });
         },
@@ -557,8 +561,8 @@ void TrayObserver::Click(short button) {
     Gesture(
         {DownMessage(button), UpMessage(button)},
         [button](const EventList& e) {
-            return Count(e, 0, kTrayMouseUp, button) > 0 &&
-                   (button != 1 || Count(e, 0, kTrayClick, 1) > 0);
+            return Count(e, kTrayMouseUp, button) > 0 &&
+                   (button != 1 || Count(e, kTrayClick, 1) > 0);
         },
         "Click");
 }
@@ -569,7 +573,7 @@ void TrayObserver::DoubleClick() {
     Gesture(
         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
         [](const EventList& e) {
-            return Count(e, 0, kTrayDblClick, 1) > 0 && Count(e, 0, kTrayMouseUp, 1) >= 2;
+            return Count(e, kTrayDblClick, 1) > 0 && Count(e, kTrayMouseUp, 1) >= 2;
         },
         "DblClick");
 }
@@ -606,7 +610,7 @@ void TrayObserver::Drag() {
     Gesture(
         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP},
         [](const EventList& e) {
-            return Count(e, 0, kTrayMouseUp, 1) > 0 && Count(e, 0, kTrayClick, 1) > 0;
+            return Count(e, kTrayMouseUp, 1) > 0 && Count(e, kTrayClick, 1) > 0;
         },
         "the release after the drag");
 }
