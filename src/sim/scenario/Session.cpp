@@ -166,6 +166,7 @@ int Session::Run(const std::vector<Step>& steps) {
             }
         }
         if (show) PrintEffects(before, recorded, events, failures, errors);
+        if (options_.afterAction && !step.expectation) options_.afterAction(step, *world);
     }
     // Whatever went wrong without being expected fails the scenario; it is
     // reported against the scenario's end.

@@ -24,6 +24,8 @@ struct RunOptions {
     bool verbose = false;   // also every event the phone system delivers
     // Makes the world of each scenario; the native world when empty.
     std::function<std::unique_ptr<World>()> makeWorld;
+    // Called after every action (not after expectations), e.g. to take a picture.
+    std::function<void(const Step& step, World& world)> afterAction;
 };
 
 class Session {
