@@ -41,7 +41,8 @@ std::vector<PopupEntry> ReadMenu(HMENU menu, int depth) {
         PopupEntry entry;
         entry.separator = (info.fType & MFT_SEPARATOR) != 0;
         entry.checked = (info.fState & MFS_CHECKED) != 0;
-        entry.grayed = (info.fState & MFS_GRAYED) != 0;
+        // Wine reports separators as grayed; grayed only means something for commands.
+        entry.grayed = !entry.separator && (info.fState & MFS_GRAYED) != 0;
         entry.isDefault = (info.fState & MFS_DEFAULT) != 0;
         // A submenu's id is whatever its handle left there; only commands have one.
         entry.id = entry.separator || info.hSubMenu ? 0 : info.wID;
