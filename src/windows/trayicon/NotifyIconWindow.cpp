@@ -238,6 +238,7 @@ void NotifyIconWindow::HandleTrayCallback(UINT event) {
             events_.MouseMove(ButtonMask());
             return;
         case WM_LBUTTONDOWN:
+            dragged_ = false;
             events_.MouseDown(kLeftButton, ModifierMask());
             return;
         case WM_MBUTTONDOWN:
@@ -253,6 +254,10 @@ void NotifyIconWindow::HandleTrayCallback(UINT event) {
             short shift = ModifierMask();
             if (swallowNextUp_) {
                 swallowNextUp_ = false;  // the release of a double click: no Click
+            } else if (dragged_) {
+                // The user dragged the number out; clicking (answering, dialling)
+                // as well would do what they did not ask for.
+                dragged_ = false;
             } else {
                 // A Click is raised only once the double-click time has passed
                 // without a second press, so a double click raises no Click.

@@ -59,6 +59,8 @@ class NotifyIconWindow {
     void SetToolTip(std::wstring_view text) noexcept;
     void SetShortCut(short modifiers) noexcept { shortCut_ = modifiers; }
     void SetShortCutActive(bool active) noexcept { shortCutActive_ = active; }
+    // A drag started from the icon: the release that ends the press is no click.
+    void DragStarted() noexcept { dragged_ = true; }
 
     bool Visible() const noexcept { return visible_; }
     bool Blinking() const noexcept { return blinking_; }
@@ -100,6 +102,7 @@ class NotifyIconWindow {
     bool clickPending_ = false;
     short pendingClickShift_ = 0;
     bool swallowNextUp_ = false;  // the release that ends a double click
+    bool dragged_ = false;        // the left press turned into a drag
     bool shortCutGesture_ = false;
     POINT lastMove_{};
     bool pointerOver_ = false;

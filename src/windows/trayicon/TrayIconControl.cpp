@@ -284,6 +284,7 @@ void TrayIconControl::StartDrag() {
         handed = com::ComPtr<IDispatch>::Adopt(raw);
     }
     if (!data->HasText() || allowed == 0) return;  // the handler offered nothing
+    window_.DragStarted();
 
     auto source = com::ComPtr<IDropSource>::Adopt(new DropSource([this](DWORD effect) {
         long current = static_cast<long>(effect);
