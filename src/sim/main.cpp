@@ -14,7 +14,7 @@
 #include "sim/scenario/Showcase.h"
 
 #ifdef QOR_SIM_WINE
-#include <objbase.h>
+#include <ole2.h>
 
 #include <cstdio>
 
@@ -30,14 +30,14 @@ int Usage() {
 }
 
 #ifdef QOR_SIM_WINE
-// The real DLL lives in this thread's single-threaded apartment, as in a client.
+// The real DLL lives in this thread's single-threaded apartment, with OLE as a
+// client's user-interface thread has it (dragging a number out needs it).
 class Apartment {
   public:
     Apartment() {
-        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-            throw std::runtime_error("COM cannot be initialised");
+        if (FAILED(OleInitialize(nullptr))) throw std::runtime_error("OLE cannot be initialised");
     }
-    ~Apartment() { CoUninitialize(); }
+    ~Apartment() { OleUninitialize(); }
     Apartment(const Apartment&) = delete;
     Apartment& operator=(const Apartment&) = delete;
 };

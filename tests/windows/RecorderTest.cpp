@@ -66,6 +66,9 @@ TEST_F(RecorderTest, RecordsInsteadOfShowingOrStarting) {
     EXPECT_TRUE(Export<BOOL(const char*, WORD, BOOL*)>(module, "Start")(
         "\"C:\\qorclient\\qorphone.exe\" qorphone://123", SW_SHOWMINNOACTIVE, &handlesUsable));
     EXPECT_TRUE(handlesUsable);
+    // A program that is not there does not start and is not recorded.
+    EXPECT_FALSE(Export<BOOL(const char*, WORD, BOOL*)>(module, "Start")(
+        "\"C:\\nowhere\\qorphone.exe\" qorphone://123", SW_SHOWMINNOACTIVE, &handlesUsable));
     EXPECT_TRUE(Export<BOOL(HWND)>(module, "Foreground")(owner));
     auto debug = Export<void(const char*)>(module, "Debug");
     debug("first\r\nsecond\r\n");

@@ -214,6 +214,18 @@ BOOL WINAPI Recorder::CreateProcessStandIn(LPCSTR application, LPSTR commandLine
         return FALSE;
     }
     try {
+        // A program that is not there does not start, as with the real call; the
+        // caller's failure path is part of what is being watched.
+        std::string program = application ? application : "";
+        if (program.empty() && commandLine) {
+            const std::string line = commandLine;
+            program = line.starts_with('"') ? line.substr(1, line.find('"', 1) - 1)
+                                            : line.substr(0, line.find(' '));
+        }
+        if (GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        }
         ProcessView started;
         started.commandLine = commandLine ? commandLine : application ? application : "";
         // Without the flag the program would choose for itself, as with SW_SHOWDEFAULT.

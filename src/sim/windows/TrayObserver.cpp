@@ -85,6 +85,11 @@ struct TrayObserver::State {
     com::ComPtr<IDispatch> sink;
     std::vector<HWND> iconsBefore;  // the shell's icons when the control was created
     EventList events;
+    // A drag under way: the data object the control offers and its allowed
+    // effects, which the component's handler fills after we have been told.
+    com::ComPtr<IDispatch> dragData;
+    const LONG* dragAllowed = nullptr;
+    std::vector<DragView> drags;
 
     bool Alive() const noexcept {
         if (!sink || !control) return false;
@@ -94,6 +99,27 @@ struct TrayObserver::State {
         return sink->Release() > 1;
     }
     void Observe(IUnknown* object, const std::shared_ptr<State>& self);
+    // The drag has ended: what the component put into it. The control's drag is
+    // still on its stack, so the allowed effects can still be read.
+    void RecordDrag() {
+        DragView drag;
+        if (dragAllowed) drag.allowedEffects = *dragAllowed;
+        if (auto object = dragData ? dragData.As<IDataObject>() : com::ComPtr<IDataObject>()) {
+            FORMATETC format{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+            STGMEDIUM medium{};
+            if (SUCCEEDED(object->GetData(&format, &medium))) {
+                if (const auto* text = static_cast<const char*>(GlobalLock(medium.hGlobal))) {
+                    drag.text = text;
+                    drag.format = CF_TEXT;
+                    GlobalUnlock(medium.hGlobal);
+                }
+                ReleaseStgMedium(&medium);
+            }
+        }
+        drags.push_back(std::move(drag));
+        dragData = nullptr;
+        dragAllowed = nullptr;
+    }
     void Forget() noexcept {
         if (Alive()) point->Unadvise(cookie);
         control = nullptr;
@@ -135,6 +161,17 @@ class EventSink final : public com::ComObject<EventSink, IDispatch> {
             const UINT n = params->cArgs;
             if (n >= 2) event.first = IntArgument(params->rgvarg[n - 2]);
             if (n >= 3) event.second = IntArgument(params->rgvarg[n - 3]);
+            if (id == kTrayOLEStartDrag && n >= 3) {
+                const VARIANT& data = params->rgvarg[n - 2];
+                const VARIANT& allowed = params->rgvarg[n - 3];
+                state->dragData = nullptr;
+                if (V_VT(&data) == (VT_BYREF | VT_DISPATCH) && V_DISPATCHREF(&data))
+                    state->dragData = com::ComPtr<IDispatch>(*V_DISPATCHREF(&data));
+                state->dragAllowed =
+                    V_VT(&allowed) == (VT_BYREF | VT_I4) ? V_I4REF(&allowed) : nullptr;
+            } else if (id == kTrayOLECompleteDrag) {
+                state->RecordDrag();
+            }
             state->events.push_back(event);
             return S_OK;
         } catch (...) {
@@ -228,6 +265,10 @@ bool TrayObserver::Exists() const {
 
 const std::vector<TrayEvent>& TrayObserver::Events() const {
     return state_->events;
+}
+
+std::vector<DragView> TrayObserver::Drags() const {
+    return state_->drags;
 }
 
 void TrayObserver::ClearEvents() {
@@ -406,8 +447,14 @@ bool TrayObserver::WaitUntil(std::size_t from, const std::function<bool(const Ev
 
 void TrayObserver::WaitFor(std::size_t from, const std::function<bool(const EventList&)>& done,
                            const char* what) {
-    if (!WaitUntil(from, done, kGestureTimeoutMs))
-        throw std::runtime_error(std::string("The tray icon control did not report ") + what);
+    if (WaitUntil(from, done, kGestureTimeoutMs)) return;
+    // What it did report, by event id and first argument, to tell why.
+    std::string seen;
+    for (auto i = from; i < state_->events.size(); ++i)
+        seen += " " + std::to_string(state_->events[i].id) + "(" +
+                std::to_string(state_->events[i].first) + ")";
+    throw std::runtime_error(std::string("The tray icon control did not report ") + what +
+                             " (it reported:" + (seen.empty() ? " nothing" : seen) + ")");
 }
 
 void TrayObserver::Gesture(std::initializer_list<UINT> messages,
@@ -603,14 +650,18 @@ void TrayObserver::Drag() {
     // Two moves while the left button is held start the component's drag; the drag
     // runs inside the second move's event and ends at once, as no button is held in
     // the system's input (when the component offered nothing, it never starts).
-    // The shell then passes the release on, and the control raises its delayed
-    // Click for it: waited for here so it belongs to this gesture.
+    // The shell then passes the release on. A release that ended a drag is no
+    // click; one whose press did not become a drag gets the control's delayed
+    // Click, waited for here so it belongs to this gesture.
     GetCursorPos(&lastMove_);  // where the control measures the pointer's leaving from
     pointerOver_ = true;
     Gesture(
         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP},
         [](const EventList& e) {
-            return Count(e, kTrayMouseUp, 1) > 0 && Count(e, kTrayClick, 1) > 0;
+            return Count(e, kTrayMouseUp, 1) > 0 &&
+                   (std::any_of(e.begin(), e.end(),
+                                [](const TrayEvent& t) { return t.id == kTrayOLECompleteDrag; }) ||
+                    Count(e, kTrayClick, 1) > 0);
         },
         "the release after the drag");
 }

@@ -72,6 +72,8 @@ class TrayObserver {
     // Everything the current control raised since it was created (or since the last
     // ClearEvents), oldest first.
     const std::vector<TrayEvent>& Events() const;
+    // Every drag the control ran, with what the component offered in it.
+    std::vector<DragView> Drags() const;
     void ClearEvents();
 
     // The shell's icon window of our control, or null when the shell shows none.

@@ -112,6 +112,8 @@ WineWorld::~WineWorld() {
     }
     clickToCall_ = nullptr;
     for (HWND window : windows_) DestroyWindow(window);
+    // The next scenario in this prefix must not find this one's programs.
+    for (const auto& program : programs_) DeleteFileA(program.c_str());
     Pump(50);
     tray_.reset();
     recorder_.reset();
@@ -241,6 +243,7 @@ void WineWorld::AddProgram(const std::string& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
     CloseHandle(file);
+    programs_.push_back(path);
 }
 
 // ---- The tray icon
@@ -411,6 +414,7 @@ Recordings WineWorld::Recorded() {
     r.processes = recorder_->processes;
     r.debugLines = recorder_->debugLines;
     r.popups = popups_;
+    r.drags = tray_->Drags();
     const HWND form = FormWindow();
     for (HWND window : recorder_->foregroundCalls)
         if (form && window == form) ++r.formForegroundCalls;

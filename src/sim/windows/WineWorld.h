@@ -92,7 +92,8 @@ class WineWorld final : public World {
     std::unique_ptr<TrayObserver> tray_;
     ComLink link_;
     com::ComPtr<IDispatch> clickToCall_;
-    std::vector<HWND> windows_;  // opened by the scenario
+    std::vector<HWND> windows_;          // opened by the scenario
+    std::vector<std::string> programs_;  // program files the scenario put in place
     std::string logPath_;
     std::vector<PopupView> popups_;
     std::string popupChoice_;
