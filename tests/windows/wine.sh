@@ -6,6 +6,7 @@
 #   wine.sh <state dir> setup <stand-in client exe> [outside server dll...]
 #   wine.sh <state dir> register|peruser|unregister <qorIcon.dll>
 #   wine.sh <state dir> client <tests exe> | jscript <script.js> | teardown
+#   wine.sh <state dir> scenario <qoricon-sim.exe> <scenario file>
 #
 # Wine output always goes to files: Wine's background services keep the stdio of
 # the process that started them, and a pipe would never close.
@@ -156,6 +157,17 @@ unregister)
   step unregister wine regsvr32 /s /u "$(winpath "$1")" || fail "regsvr32 /u"
   registry_clean || { cat "$state/leftovers.txt"; fail "qorIcon keys left after regsvr32 /u"; }
   echo "nothing left behind"
+  ;;
+
+scenario)
+  use_display
+  # The runner names the file as given: run it from the scenario's folder.
+  name=$(basename "$2" .scn)
+  cd "$(dirname "$2")" || fail "no folder for $2"
+  step "scenario-$name" wine "$(winpath "$1")" run "$(basename "$2")"
+  rc=$?
+  cat "$logs/scenario-$name.log"
+  [ $rc -eq 0 ] || fail "scenario $name under Wine (exit $rc)"
   ;;
 
 teardown)

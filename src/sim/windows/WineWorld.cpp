@@ -350,9 +350,9 @@ void WineWorld::Tick() {
     tickWanted_ = true;
     ticked_ = false;
     // The form's timer runs every 100 ms while an action is pending; when none
-    // comes in a few intervals, the timer is not running and the tick is lost, as
-    // it is natively.
-    for (int slice = 0; slice < 8 && !ticked_; ++slice) Pump(50);
+    // comes in ten intervals (room for a busy machine), the timer is not running
+    // and the tick is lost, as it is natively.
+    for (int slice = 0; slice < 20 && !ticked_; ++slice) Pump(50);
     tickWanted_ = false;
 }
 
