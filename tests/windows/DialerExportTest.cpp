@@ -63,6 +63,10 @@ struct ExtensionRecorder : dialer::IExtensionEvents, Recorder {
     void Monitoring(std::string& e) override { Note("Monitoring " + e); }
     void MonitoringStop(std::string& e) override { Note("MonitoringStop " + e); }
 };
+struct SessionRecorder : dialer::ISessionEvents, Recorder {
+    using Recorder::Recorder;
+    void SessionOpened() override { Note("SessionOpened"); }
+};
 
 // A core object reached only by name, whose members fail the way the switch does.
 struct Switchboard : ILateBound {
@@ -136,10 +140,13 @@ TEST_F(DialerExportTest, EventsArriveWithTheirArguments) {
     CallRecorder callSink(log);
     CallsRecorder callsSink(log);
     ExtensionRecorder extSink(log);
+    SessionRecorder sessionSink(log);
+    auto sessionSub = wrapped->Advise(sessionSink);
     auto line = wrapped->Extensions()->Item("1");
     auto calls = line->Calls();
     auto extSub = line->Advise(extSink);
     auto callsSub = calls->Advise(callsSink);
+    line->Monitor(1, "", "");
     auto call = phone.IncomingCall("555");
     auto wrappedCall = calls->Item(calls->CurrentCallEntryID());
     ASSERT_TRUE(wrappedCall);
@@ -152,8 +159,9 @@ TEST_F(DialerExportTest, EventsArriveWithTheirArguments) {
     phone.SetConnectionState(3);
     phone.SetCustomProperty("Queue", "sales");
     pump.Pump();
-    EXPECT_EQ(log, (Log{"calls 0=1", "calls 1=c1", "Offering 555 0 0", "Connected 555",
-                        "Cleared 555 0", "calls 0=0", "calls 1=", "ext 7=3", "Queue=sales"}));
+    EXPECT_EQ(log, (Log{"SessionOpened", "Monitoring 100", "ext 7=1", "calls 0=1", "calls 1=c1",
+                        "Offering 555 0 0", "Connected 555", "Cleared 555 0", "calls 0=0",
+                        "calls 1=", "ext 7=3", "Queue=sales"}));
 
     // What the sink leaves in a by-reference argument comes back to the raiser.
     dialer::AddressPtr address = std::make_shared<sim::SimAddress>("556");
@@ -186,6 +194,11 @@ TEST_F(DialerExportTest, EachCoreObjectHasOneAutomationObject) {
     EXPECT_EQ(ImportValue(*sessionOut.Get()).ToObject(), session);
     auto foreignOut = ExportValue(Variant(win::WrapLateBound(foreign.Get())));
     EXPECT_EQ(com::DispatchOf(*foreignOut.Get()).Get(), foreign.Get());
+    // Once nobody holds the export it lets go of the core object, and a new one serves it.
+    wrappedCall.reset();
+    exported = nullptr;
+    EXPECT_EQ(call->sinks.Count(), 0u);
+    EXPECT_EQ(CallBehind(ExportCall(call).Get()), call);
 }
 
 TEST_F(DialerExportTest, CoreErrorsArriveWithTheirNumbers) {
