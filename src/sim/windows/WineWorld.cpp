@@ -48,6 +48,14 @@ std::string LogFilePath() {
     return std::string(base) + "\\Norvane\\5521\\qorIcon.log";
 }
 
+BOOL CALLBACK FindFormWindow(HWND hwnd, LPARAM found) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (lstrcmpA(name, kFormClass) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
 LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -150,16 +158,7 @@ bool WineWorld::Settle() {
 
 HWND WineWorld::FormWindow() const {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            char name[64] = {};
-            GetClassNameA(hwnd, name, sizeof name);
-            if (lstrcmpA(name, kFormClass) != 0) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), &FindFormWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
