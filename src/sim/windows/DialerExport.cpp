@@ -262,6 +262,48 @@ class EventSource {
     com::ConnectionPoint point_;
 };
 
+// An exported object with events: it listens to its core object from creation and
+// raises each of the core object's events through its connection point.
+template <class Derived, class Core>
+class Raising : public ByName<Derived, Core, IConnectionPointContainer> {
+  public:
+    Raising(std::shared_ptr<Core> core, REFIID eventIid)
+        : ByName<Derived, Core, IConnectionPointContainer>(std::move(core)),
+          events_(*this, eventIid) {}
+    ~Raising() override {
+        subscription_.Reset();
+        events_.Clear();
+    }
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
+        return events_.Enum(out);
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+        return events_.Find(riid, out);
+    }
+
+  protected:
+    // The derived object, as the core object's sink, from its constructor.
+    template <class Sink>
+    void Listen(Sink& sink) noexcept {
+        try {
+            subscription_ = this->Object().Advise(sink);
+        } catch (...) {
+            // An object that cannot be listened to raises nothing.
+        }
+    }
+    // `values` in natural order; afterwards they hold what the sinks left there.
+    void Raise(DISPID id, std::span<com::Variant> values = {}) {
+        // A sink may let go of us while it runs.
+        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
+        events_.Fire(id, values);
+    }
+
+  private:
+    EventSource events_;
+    Subscription subscription_;
+};
+
 // ---- Conversions of event arguments. The way back never throws: a sink that left
 // something unreadable leaves the core's variable as it was.
 
@@ -346,8 +388,7 @@ class AddressExport final : public ByName<AddressExport, dialer::IAddress> {
     }
 };
 
-class CallExport final : public ByName<CallExport, dialer::ICall, IConnectionPointContainer>,
-                         private dialer::ICallEvents {
+class CallExport final : public Raising<CallExport, dialer::ICall>, private dialer::ICallEvents {
   public:
     static constexpr Kind kKind = Kind::Call;
     static constexpr bool kForwardsByName = false;
@@ -355,17 +396,8 @@ class CallExport final : public ByName<CallExport, dialer::ICall, IConnectionPoi
         {L"State", 1},      {L"ActionFlags", 2},   {L"ExtensionEntryID", 3},
         {L"RedialFlag", 4}, {L"RemoteAddress", 5}, {L"DialledAddress", 6}};
 
-    explicit CallExport(dialer::CallPtr core)
-        : ByName(std::move(core)), events_(*this, DIID__IQorCallEvents) {
-        try {
-            subscription_ = Object().Advise(*this);
-        } catch (...) {
-            // A call that cannot be listened to raises nothing.
-        }
-    }
-    ~CallExport() override {
-        subscription_.Reset();
-        events_.Clear();
+    explicit CallExport(dialer::CallPtr core) : Raising(std::move(core), DIID__IQorCallEvents) {
+        Listen(static_cast<dialer::ICallEvents&>(*this));
     }
     dialer::CallPtr CallCore() const override { return Shared(); }
 
@@ -396,75 +428,56 @@ class CallExport final : public ByName<CallExport, dialer::ICall, IConnectionPoi
         }
     }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        return events_.Enum(out);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
-        return events_.Find(riid, out);
-    }
-
   private:
     // One address argument, then what the sinks left there.
     void FireAddress(DISPID id, dialer::AddressPtr& address) {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(address)};
         IDispatch* before = DispatchIn(values[0]);
-        events_.Fire(id, values);
+        Raise(id, values);
         Back(values[0], before, address);
-    }
-    void FireNone(DISPID id) {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
-        events_.Fire(id, {});
     }
 
     void Offering(dialer::AddressPtr& address, std::int32_t& origin,
                   std::int32_t& reason) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(address), Out(origin), Out(reason)};
         IDispatch* before = DispatchIn(values[0]);
-        events_.Fire(1, values);
+        Raise(1, values);
         Back(values[0], before, address);
         Back(values[1], origin);
         Back(values[2], reason);
     }
     void Recalling(dialer::AddressPtr& a) override { FireAddress(2, a); }
-    void ReOffering() override { FireNone(3); }
+    void ReOffering() override { Raise(3); }
     void Alerting(dialer::AddressPtr& a) override { FireAddress(4, a); }
     void Connected(dialer::AddressPtr& a) override { FireAddress(5, a); }
     void ConsultationConnected(dialer::AddressPtr& a) override { FireAddress(6, a); }
-    void ConsultationOnHold() override { FireNone(7); }
+    void ConsultationOnHold() override { Raise(7); }
     void NewConnected(dialer::AddressPtr& redirecting, dialer::AddressPtr& redirected) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(redirecting), Out(redirected)};
         IDispatch* before0 = DispatchIn(values[0]);
         IDispatch* before1 = DispatchIn(values[1]);
-        events_.Fire(8, values);
+        Raise(8, values);
         Back(values[0], before0, redirecting);
         Back(values[1], before1, redirected);
     }
     void Reconnected(dialer::AddressPtr& a) override { FireAddress(9, a); }
-    void OnHold() override { FireNone(10); }
+    void OnHold() override { Raise(10); }
     void Cleared(dialer::AddressPtr& address, std::int32_t& reason) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(address), Out(reason)};
         IDispatch* before = DispatchIn(values[0]);
-        events_.Fire(11, values);
+        Raise(11, values);
         Back(values[0], before, address);
         Back(values[1], reason);
     }
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(property), Out(value)};
-        events_.Fire(12, values);
+        Raise(12, values);
         Back(values[0], property);
         Back(values[1], value);
     }
-
-    EventSource events_;
-    Subscription subscription_;
 };
 
-class CallsExport final : public ByName<CallsExport, dialer::ICalls, IConnectionPointContainer>,
+class CallsExport final : public Raising<CallsExport, dialer::ICalls>,
                           private dialer::ICallsEvents {
   public:
     static constexpr Kind kKind = Kind::Calls;
@@ -472,16 +485,8 @@ class CallsExport final : public ByName<CallsExport, dialer::ICalls, IConnection
     static constexpr Member kMembers[] = {
         {L"Item", 0}, {L"CurrentCallEntryID", 1}, {L"Count", 2}, {L"Remove", 3}};
 
-    explicit CallsExport(dialer::CallsPtr core)
-        : ByName(std::move(core)), events_(*this, DIID__IQorCallsEvents) {
-        try {
-            subscription_ = Object().Advise(*this);
-        } catch (...) {
-        }
-    }
-    ~CallsExport() override {
-        subscription_.Reset();
-        events_.Clear();
+    explicit CallsExport(dialer::CallsPtr core) : Raising(std::move(core), DIID__IQorCallsEvents) {
+        Listen(static_cast<dialer::ICallsEvents&>(*this));
     }
     dialer::CallsPtr CallsCore() const override { return Shared(); }
 
@@ -505,29 +510,17 @@ class CallsExport final : public ByName<CallsExport, dialer::ICalls, IConnection
         }
     }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        return events_.Enum(out);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
-        return events_.Find(riid, out);
-    }
-
   private:
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(property), Out(value)};
-        events_.Fire(1, values);
+        Raise(1, values);
         Back(values[0], property);
         Back(values[1], value);
     }
-
-    EventSource events_;
-    Subscription subscription_;
 };
 
-class ExtensionExport final
-    : public ByName<ExtensionExport, dialer::IExtension, IConnectionPointContainer>,
-      private dialer::IExtensionEvents {
+class ExtensionExport final : public Raising<ExtensionExport, dialer::IExtension>,
+                              private dialer::IExtensionEvents {
   public:
     static constexpr Kind kKind = Kind::Extension;
     static constexpr bool kForwardsByName = false;
@@ -539,15 +532,8 @@ class ExtensionExport final
                                           {L"ForwardingOn", 11},    {L"FollowMeOn", 12}};
 
     explicit ExtensionExport(dialer::ExtensionPtr core)
-        : ByName(std::move(core)), events_(*this, DIID__IQorExtensionEvents) {
-        try {
-            subscription_ = Object().Advise(*this);
-        } catch (...) {
-        }
-    }
-    ~ExtensionExport() override {
-        subscription_.Reset();
-        events_.Clear();
+        : Raising(std::move(core), DIID__IQorExtensionEvents) {
+        Listen(static_cast<dialer::IExtensionEvents&>(*this));
     }
 
     bool Call(DISPID id, EventArgs& args, com::Variant& result) {
@@ -588,39 +574,26 @@ class ExtensionExport final
         }
     }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        return events_.Enum(out);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
-        return events_.Find(riid, out);
-    }
-
   private:
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(property), Out(value)};
-        events_.Fire(1, values);
+        Raise(1, values);
         Back(values[0], property);
         Back(values[1], value);
     }
     void CustomPropertyChange(std::string& name, Variant& value) override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(name), Out(value)};
-        events_.Fire(2, values);
+        Raise(2, values);
         Back(values[0], name);
         Back(values[1], value);
     }
     void Monitoring(std::string& ext) override { FireText(3, ext); }
     void MonitoringStop(std::string& ext) override { FireText(4, ext); }
     void FireText(DISPID id, std::string& text) {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
         com::Variant values[] = {Out(text)};
-        events_.Fire(id, values);
+        Raise(id, values);
         Back(values[0], text);
     }
-
-    EventSource events_;
-    Subscription subscription_;
 };
 
 class ExtensionsExport final : public ByName<ExtensionsExport, dialer::IExtensions> {
@@ -650,9 +623,8 @@ class ExtensionsExport final : public ByName<ExtensionsExport, dialer::IExtensio
     }
 };
 
-class SessionExport final
-    : public ByName<SessionExport, dialer::ISession, IConnectionPointContainer>,
-      private dialer::ISessionEvents {
+class SessionExport final : public Raising<SessionExport, dialer::ISession>,
+                            private dialer::ISessionEvents {
   public:
     static constexpr Kind kKind = Kind::Session;
     static constexpr bool kForwardsByName = true;
@@ -660,15 +632,8 @@ class SessionExport final
         {L"SessionKey", 1}, {L"Extensions", 2}, {L"TheAppMenus", 3}, {L"SendMenuSelected", 4}};
 
     explicit SessionExport(dialer::SessionPtr core)
-        : ByName(std::move(core)), events_(*this, DIID__IQorSessionEvents) {
-        try {
-            subscription_ = Object().Advise(*this);
-        } catch (...) {
-        }
-    }
-    ~SessionExport() override {
-        subscription_.Reset();
-        events_.Clear();
+        : Raising(std::move(core), DIID__IQorSessionEvents) {
+        Listen(static_cast<dialer::ISessionEvents&>(*this));
     }
     LateBoundPtr LateBoundCore() const override { return Shared(); }
     dialer::SessionPtr SessionCore() const override { return Shared(); }
@@ -693,21 +658,8 @@ class SessionExport final
         }
     }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        return events_.Enum(out);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
-        return events_.Find(riid, out);
-    }
-
   private:
-    void SessionOpened() override {
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
-        events_.Fire(1, {});
-    }
-
-    EventSource events_;
-    Subscription subscription_;
+    void SessionOpened() override { Raise(1); }
 };
 
 template <class T, class Ptr>
