@@ -37,7 +37,8 @@ bool Runtime::FormLoaded() const {
 }
 
 cLogFile& Runtime::CreateLogFile() {
-    if (!logFile_) logFile_ = std::make_unique<cLogFile>(platform_, errors_);
+    // Releasing the previous trace stops it.
+    logFile_ = std::make_unique<cLogFile>(platform_, errors_);
     return *logFile_;
 }
 

@@ -176,7 +176,8 @@ void frmMain::Form_Load() {
         runtime_.DeveloperLevel =
             ToInt32(LeadingNumber(settings.GetSetting("Settings", "Developper", "0")));
     }
-    // 2. The trace; Start reports its own failures.
+    // 2. A fresh trace for every load: the one an earlier load started stops here.
+    // Start reports its own failures.
     cLogFile& logFile = runtime_.CreateLogFile();
     if (runtime_.DeveloperLevel != 0) {
         std::string file = platform_.ModuleFolder() + "\\qorphone.log";

@@ -34,6 +34,25 @@ TEST_F(TrayTest, LoadFollowsTheDiagnosticLevel) {
     }
 }
 
+TEST_F(TrayTest, EachLoadStartsItsOwnTraceAndAQuietOneStopsTheLast) {
+    SetSetting(kQorPhone, "Developper", "5");
+    StartWithExtension();
+    const auto linesWhileTracing = platform.debugLines.size();
+    EXPECT_GT(linesWhileTracing, 0u);
+    launcher.reset();
+    subscription.Reset();
+
+    SetSetting(kQorPhone, "Developper", "0");
+    Create();
+    components.logWriter->lines.clear();
+    const auto before = platform.debugLines.size();
+    std::int32_t evt = NumEvtRefresh;
+    std::string entryId = "1";
+    form().RefreshNumState(evt, entryId);
+    EXPECT_EQ(platform.debugLines.size(), before) << "the earlier trace still writes";
+    EXPECT_TRUE(components.logWriter->lines.empty());
+}
+
 TEST_F(TrayTest, WithoutTheIconLibraryTheFormLoadsBareButWorks) {
     components.failIconLibrary = true;
     Create();
