@@ -79,28 +79,25 @@ void frmMain::SetForwardIconID(std::int16_t lForwardIconID) {
 }
 
 void frmMain::RefreshMonitoringState(std::int16_t entryId) {
-    std::string id;
-    SkipOnError([&] { id = ExtensionAt(entryId)->EntryID(); });
+    // The extension is looked up inside each step: when it cannot be found the
+    // whole step is skipped, never run for whatever item an empty id would reach.
+    auto refreshWith = [&](std::int32_t evt) {
+        SkipOnError([&] {
+            std::string id = ExtensionAt(entryId)->EntryID();
+            RefreshNumState(evt, id);
+        });
+    };
     if (!NumInfoText.empty()) {
-        SkipOnError([&] {
-            std::int32_t evt = NumEvtInfo;
-            RefreshNumState(evt, id);
-        });
+        refreshWith(NumEvtInfo);
     } else if (!GetForwardText().empty()) {
-        SkipOnError([&] {
-            std::int32_t evt = NumEvtForwardSet;
-            RefreshNumState(evt, id);
-        });
+        refreshWith(NumEvtForwardSet);
         SkipOnError([&] { Required(TrayItem()).SetToolTip(GetForwardText()); });
     } else {
         SkipOnError([&] {
             Log("QorIcon frmMain.RefreshMonitoringState",
                 " call to RefreshNumState(NumEvtStartMonitoring)", 5);
         });
-        SkipOnError([&] {
-            std::int32_t evt = NumEvtStartMonitoring;
-            RefreshNumState(evt, id);
-        });
+        refreshWith(NumEvtStartMonitoring);
     }
 }
 

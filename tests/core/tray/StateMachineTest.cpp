@@ -183,6 +183,43 @@ TEST_F(TrayTest, ForwardingAndMessagesChangeTheIdleDisplay) {
     EXPECT_EQ(tray().toolTip, "Back at 3");
 }
 
+// Leaving the icon while not available looks the extension up by its number,
+// which is no entry id: each refresh step is skipped whole, the display stays.
+struct LeaveCase {
+    const char* stored;  // "forward", "info" or "nothing"
+    const char* toolTipAfter;
+};
+void PrintTo(const LeaveCase& c, std::ostream* os) {
+    *os << c.stored;
+}
+class LeaveWhileNotAvailable : public TrayTest, public ::testing::WithParamInterface<LeaveCase> {};
+
+TEST_P(LeaveWhileNotAvailable, KeepsTheDisplay) {
+    const std::string stored = GetParam().stored;
+    StartWithExtension();
+    ASSERT_EQ(form().CurrentState(), NumStateNotAvailable);
+    if (stored == "forward") {
+        std::string forward = "Forward:to 0301234";
+        launcher->SetTooltip(forward);  // idle, forwarded
+        phone.SetConnectionState(0);    // and not available again
+    } else if (stored == "info") {
+        phone.SetCustomProperty("App Infos", "Back at 3");
+    }
+    pump.Pump();
+    ASSERT_EQ(form().CurrentState(), NumStateNotAvailable);
+    std::string plain = "hello";
+    launcher->SetTooltip(plain);
+    components.trayIcon->MouseMove(-1);
+    EXPECT_EQ(form().CurrentState(), NumStateNotAvailable);
+    EXPECT_EQ(tray().toolTip, GetParam().toolTipAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, LeaveWhileNotAvailable,
+                         ::testing::Values(LeaveCase{"forward", "to 0301234"},
+                                           LeaveCase{"info", "hello"},
+                                           LeaveCase{"nothing", "hello"}),
+                         [](const auto& info) { return std::string(info.param.stored); });
+
 TEST_F(TrayTest, HiddenFormOnlyLeavesThroughCurrentCallSet) {
     Create();
     auto e = phone.AddExtension("201", "Line 201");
