@@ -181,8 +181,9 @@ bool NativePlatform::IsSubclassed(WindowHandle window) const {
 
 // ---- User interaction
 
-void NativePlatform::ShowMessage(const std::string& text) {
+void NativePlatform::ShowMessage(const std::string& text, const std::string& title) {
     messageBoxes.push_back(text);
+    messageBoxTitles.push_back(title);
 }
 
 void NativePlatform::Beep() {

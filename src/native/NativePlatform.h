@@ -55,7 +55,7 @@ class NativePlatform : public IPlatform {
                                          std::uint32_t message, std::uintptr_t wParam,
                                          std::intptr_t lParam) override;
     bool SetForegroundWindow(WindowHandle window) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& title) override;
     void Beep() override;
     bool ClipboardHasText() override;
     std::string ClipboardText() override;
@@ -67,6 +67,7 @@ class NativePlatform : public IPlatform {
     // --- Recordings
     std::vector<std::string> debugLines;
     std::vector<std::string> messageBoxes;
+    std::vector<std::string> messageBoxTitles;  // one per message box
     int beeps = 0;
     std::vector<WindowHandle> foregroundCalls;
     struct StartedProcess {

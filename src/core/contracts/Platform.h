@@ -101,7 +101,8 @@ class IPlatform : public IRegistry {
 
     // --- User interaction.
     virtual bool SetForegroundWindow(WindowHandle window) = 0;
-    virtual void ShowMessage(const std::string& text) = 0;  // OK button, default title
+    // A modal message box with an OK button and the given title.
+    virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
     virtual void Beep() = 0;
     virtual bool ClipboardHasText() = 0;
     virtual std::string ClipboardText() = 0;

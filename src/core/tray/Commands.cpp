@@ -2,6 +2,7 @@
 // dial, redial, connect and maximize wait for the next timer tick so that they run
 // after the menu has closed.
 
+#include "core/common/VersionInfo.h"
 #include "core/host/Runtime.h"
 #include "core/tray/FormSupport.h"
 #include "core/tray/frmMain.h"
@@ -9,7 +10,7 @@
 namespace qor {
 
 dialer::CallPtr frmMain::CurrentCallOrTellUser(const char* message) {
-    if (!CurrentCall) platform_.ShowMessage(message);
+    if (!CurrentCall) platform_.ShowMessage(message, kLibraryName);
     return CurrentCall.get();
 }
 

@@ -299,9 +299,9 @@ bool Win32Platform::SetForegroundWindow(WindowHandle window) {
     return ::SetForegroundWindow(reinterpret_cast<HWND>(window)) != FALSE;
 }
 
-void Win32Platform::ShowMessage(const std::string& text) {
-    // No caption: the system's default title.
-    MessageBoxA(nullptr, text.c_str(), nullptr, MB_OK);
+void Win32Platform::ShowMessage(const std::string& text, const std::string& title) {
+    // Without a caption the system would title the box "Error".
+    MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
 }
 
 void Win32Platform::Beep() {

@@ -49,7 +49,7 @@ class Win32Platform final : public IPlatform {
                                          std::uint32_t message, std::uintptr_t wParam,
                                          std::intptr_t lParam) override;
     bool SetForegroundWindow(WindowHandle window) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& title) override;
     void Beep() override;
     bool ClipboardHasText() override;
     std::string ClipboardText() override;

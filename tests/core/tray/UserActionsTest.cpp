@@ -37,6 +37,12 @@ TEST_F(TrayTest, AnswerTestsTheCallsFlagsAndComplainsWithoutACall) {
     EXPECT_EQ(client.events, (std::vector<std::string>{"Clear " + call->id}));
 }
 
+TEST_F(TrayTest, MessageBoxesCarryTheComponentsName) {
+    StartWithExtension();
+    form().mnuHangUp_Click();
+    EXPECT_EQ(platform.messageBoxTitles, std::vector<std::string>{"qorIcon"});
+}
+
 TEST_F(TrayTest, RedialBeepsWithoutANumberAndPropertiesAndExitReachTheClient) {
     StartWithExtension();
     form().mnuBis_Click();
