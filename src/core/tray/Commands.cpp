@@ -9,25 +9,29 @@
 
 namespace qor {
 
-dialer::CallPtr frmMain::CurrentCallOrTellUser(const char* message) {
-    if (!CurrentCall) platform_.ShowMessage(message, kLibraryName);
-    return CurrentCall.get();
+bool frmMain::HasCurrentCallOrTellUser(const char* message) {
+    if (CurrentCall) return true;
+    platform_.ShowMessage(message, kLibraryName);
+    return false;
+}
+
+void frmMain::RaiseWithCurrentCall(void (MenuEvent::*raise)(dialer::CallPtr&)) {
+    MenuEvent& channel = Required(myMenuEvent);
+    CurrentCall.Lend([&](dialer::CallPtr& call) { (channel.*raise)(call); });
 }
 
 void frmMain::mnuAnswer_Click() {
     platform_.SetForegroundWindow(hWnd_);
-    dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToAnswer);
-    if (!call) return;
-    if ((call->ActionFlags() & dialer::kActionAnswer) != 0) {
-        Required(myMenuEvent).Answer(call);
-    } else if ((call->ActionFlags() & dialer::kActionReconnect) != 0) {
-        Required(myMenuEvent).Reconnect(call);
+    if (!HasCurrentCallOrTellUser(kNoCallToAnswer)) return;
+    if ((CurrentCall->ActionFlags() & dialer::kActionAnswer) != 0) {
+        RaiseWithCurrentCall(&MenuEvent::Answer);
+    } else if ((CurrentCall->ActionFlags() & dialer::kActionReconnect) != 0) {
+        RaiseWithCurrentCall(&MenuEvent::Reconnect);
     }
 }
 
 void frmMain::mnuHangUp_Click() {
-    dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToHangUp);
-    if (call) Required(myMenuEvent).Clear(call);
+    if (HasCurrentCallOrTellUser(kNoCallToHangUp)) RaiseWithCurrentCall(&MenuEvent::Clear);
 }
 
 void frmMain::mnuDial_Click() {
@@ -61,8 +65,8 @@ void frmMain::mnuOffline_Click() {
 }
 
 void frmMain::mnuClose_Click() {
-    dialer::SessionPtr session = myNum.get();
-    Required(myMenuEvent).CloseApp(session);
+    MenuEvent& channel = Required(myMenuEvent);
+    myNum.Lend([&](dialer::SessionPtr& session) { channel.CloseApp(session); });
 }
 
 void frmMain::mnuDial_Delayed() {
@@ -78,8 +82,8 @@ void frmMain::mnuBis_Delayed() {
         platform_.Beep();
         return;
     }
-    dialer::CallsPtr calls = myCalls.get();
-    Required(myMenuEvent).MakeCall2(calls, RedialNumber);
+    MenuEvent& channel = Required(myMenuEvent);
+    myCalls.Lend([&](dialer::CallsPtr& calls) { channel.MakeCall2(calls, RedialNumber); });
 }
 
 void frmMain::MenuItem_Click(const MenuItem& item) {

@@ -295,8 +295,13 @@ void frmMain::tmrNum_Timer() {
         const std::int16_t index = std::exchange(App2MenuIndex, std::int16_t{0});
         SendAppMenuChoice(2, index);
     } else if (PendingMaximize) {
-        dialer::SessionPtr session = std::exchange(PendingMaximize, nullptr);
-        Required(myMenuEvent).Maximize(session);
+        // The handler gets the field itself; it is cleared afterwards whatever the
+        // handler did, and also when the raise fails.
+        struct ClearAfter {
+            dialer::SessionPtr& session;
+            ~ClearAfter() { session.reset(); }
+        } clearAfter{PendingMaximize};
+        Required(myMenuEvent).Maximize(PendingMaximize);
     } else if (bConnectPending) {
         bConnectPending = false;
         mnuConnect_Delayed();

@@ -140,16 +140,14 @@ void frmMain::TrayIcon_Click(std::int16_t& /*item*/, std::int16_t& Button,
     if (mnuAnswer->visible) {
         platform_.SetForegroundWindow(hWnd_);
         // No test of the call's flags: the click answers whatever rings.
-        if (dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToAnswer))
-            Required(myMenuEvent).Answer(call);
+        if (HasCurrentCallOrTellUser(kNoCallToAnswer)) RaiseWithCurrentCall(&MenuEvent::Answer);
     } else if (mnuHangUp->visible) {
         platform_.SetForegroundWindow(hWnd_);
-        dialer::CallPtr call = CurrentCallOrTellUser(kNoCallToHangUp);
-        if (!call) return;
-        if ((call->ActionFlags() & dialer::kActionConsultation) != 0) {
-            Required(myMenuEvent).CancelConsultation(call);
+        if (!HasCurrentCallOrTellUser(kNoCallToHangUp)) return;
+        if ((CurrentCall->ActionFlags() & dialer::kActionConsultation) != 0) {
+            RaiseWithCurrentCall(&MenuEvent::CancelConsultation);
         } else {
-            Required(myMenuEvent).Clear(call);
+            RaiseWithCurrentCall(&MenuEvent::Clear);
         }
     } else {
         try {

@@ -54,6 +54,17 @@ class EventRef {
         if (object_) subscription_ = object_->Advise(sink_);
     }
     void Release() { Attach(nullptr); }
+    // Hands the reference to `use` as the variable itself, by reference: what `use`
+    // leaves there becomes the form's reference (another object is attached,
+    // nothing detaches). A change the form made meanwhile stands unless `use`
+    // changed the argument too.
+    template <class F>
+    void Lend(F&& use) {
+        const std::shared_ptr<T> before = object_;
+        std::shared_ptr<T> value = before;
+        use(value);
+        if (value != before) Attach(std::move(value));
+    }
     const std::shared_ptr<T>& get() const { return object_; }
     T* operator->() const { return object_.get(); }
     explicit operator bool() const { return static_cast<bool>(object_); }
@@ -204,8 +215,12 @@ class frmMain : public ITranslatableForm {
     void ApplyPresentation(Presentation p, std::int16_t& entryId);
     void RedialUpdate();
     void ShowPopupMenu();
-    // The current call, or nothing after telling the user `message` in a message box.
-    dialer::CallPtr CurrentCallOrTellUser(const char* message);
+    // True when there is a current call; otherwise tells the user `message` in a
+    // message box.
+    bool HasCurrentCallOrTellUser(const char* message);
+    // Raises `raise` on myMenuEvent with the form's current call itself, so a
+    // handler that changes the argument changes the form's current call.
+    void RaiseWithCurrentCall(void (MenuEvent::*raise)(dialer::CallPtr&));
     void DialHintRefresh(bool clearBlinking);
     std::vector<MenuItem*>& AppMenuArray(std::int16_t index);
 

@@ -26,7 +26,10 @@ constexpr const char* kQorPhone = "Software\\Norvane\\5521\\QORPhone\\Settings";
 class RecordingClient : public IMenuEvents {
   public:
     std::vector<std::string> events;
+    // Handlers that act on the by-reference arguments, after the event is recorded.
     std::function<void(const std::string&, dialer::CallPtr&)> onCallEvent;
+    std::function<void(const std::string&, dialer::SessionPtr&)> onSessionEvent;
+    std::function<void(dialer::CallsPtr*, std::string&)> onDial;  // calls: MakeCall2 only
 
     static std::string Id(const dialer::CallPtr& c) {
         auto* sim = dynamic_cast<sim::SimCall*>(c.get());
@@ -40,12 +43,20 @@ class RecordingClient : public IMenuEvents {
     void Reconnect(dialer::CallPtr& c) override { Record("Reconnect", c); }
     void Clear(dialer::CallPtr& c) override { Record("Clear", c); }
     void CancelConsultation(dialer::CallPtr& c) override { Record("CancelConsultation", c); }
-    void CloseApp(dialer::SessionPtr& s) override { events.push_back("CloseApp " + Key(s)); }
-    void Maximize(dialer::SessionPtr& s) override { events.push_back("Maximize " + Key(s)); }
+    void RecordSession(const std::string& name, dialer::SessionPtr& s) {
+        events.push_back(name + " " + Key(s));
+        if (onSessionEvent) onSessionEvent(name, s);
+    }
+    void CloseApp(dialer::SessionPtr& s) override { RecordSession("CloseApp", s); }
+    void Maximize(dialer::SessionPtr& s) override { RecordSession("Maximize", s); }
     void Configuration() override { events.push_back("Configuration"); }
-    void MakeCall(std::string& callee) override { events.push_back("MakeCall " + callee); }
-    void MakeCall2(dialer::CallsPtr&, std::string& n) override {
-        events.push_back("MakeCall2 " + n);
+    void MakeCall(std::string& callee) override {
+        events.push_back("MakeCall " + callee);
+        if (onDial) onDial(nullptr, callee);
+    }
+    void MakeCall2(dialer::CallsPtr& calls, std::string& n) override {
+        events.push_back("MakeCall2 " + n + (calls ? "" : " (no calls)"));
+        if (onDial) onDial(&calls, n);
     }
     static std::string Key(const dialer::SessionPtr& s) { return s ? s->SessionKey() : "none"; }
 };

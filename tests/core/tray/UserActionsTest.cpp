@@ -43,6 +43,54 @@ TEST_F(TrayTest, MessageBoxesCarryTheComponentsName) {
     EXPECT_EQ(platform.messageBoxTitles, std::vector<std::string>{"qorIcon"});
 }
 
+// A handler that changes a by-reference argument changes the tray's own variable:
+// what the tray does next shows it.
+TEST_F(TrayTest, HandlersThatChangeTheirArgumentsChangeTheTraysVariables) {
+    StartWithExtension();
+    Connect();
+    auto call = phone.IncomingCall("0301234");
+    pump.Pump();
+    // Answer and Clear hand back nothing: the tray has no current call any more.
+    client.onCallEvent = [](const std::string&, dialer::CallPtr& c) { c = nullptr; };
+    form().mnuAnswer_Click();
+    form().mnuAnswer_Click();
+    form().mnuHangUp_Click();
+    EXPECT_EQ(client.events, (std::vector<std::string>{"Answer " + call->id}));
+    EXPECT_EQ(platform.messageBoxes,
+              (std::vector<std::string>{"Trying to answer... but there is no Current Call",
+                                        "Trying to HangUp... but there is no Current Call"}));
+
+    // CloseApp lets go of the session: a later Maximize has no session to bring up.
+    client.events.clear();
+    client.onSessionEvent = [](const std::string&, dialer::SessionPtr& s) { s = nullptr; };
+    form().mnuClose_Click();
+    form().mnuMaximize_Click();
+    EXPECT_FALSE(platform.FireTimer()) << "nothing is pending";
+    EXPECT_EQ(client.events, (std::vector<std::string>{"CloseApp main"}));
+
+    // The number texts and the calls collection: the changed values are dialled next.
+    client.events.clear();
+    client.onDial = [](dialer::CallsPtr* calls, std::string& number) {
+        number = calls ? "0307777" : "0305555";
+        if (calls) *calls = nullptr;
+    };
+    platform.SetClipboardText("0301111");
+    form().GetClipboardNumber();
+    form().mnuDial_Click();
+    Tick();
+    form().mnuDial_Click();
+    Tick();
+    phone.PlaceCall("0302222");
+    pump.Pump();
+    form().mnuBis_Click();
+    Tick();
+    form().mnuBis_Click();
+    Tick();
+    EXPECT_EQ(client.events,
+              (std::vector<std::string>{"MakeCall 0301111", "MakeCall 0305555", "MakeCall2 0302222",
+                                        "MakeCall2 0307777 (no calls)"}));
+}
+
 TEST_F(TrayTest, RedialBeepsWithoutANumberAndPropertiesAndExitReachTheClient) {
     StartWithExtension();
     form().mnuBis_Click();
