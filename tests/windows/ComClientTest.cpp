@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "windows/com/Automation.h"
+#include "windows/com/Text.h"
 #include "qorIcon.h"
 
 using namespace qortest;
@@ -141,72 +142,125 @@ class MenuEventTest : public testing::Test {
     DWORD cookie = 0;
 };
 
-TEST_F(MenuEventTest, EachMethodRaisesItsEventSynchronously) {
-    auto call = new PropertyBag();
+// The type a typed sink (a C++ client's event class built from the type library)
+// expects for each argument of event `id`: VT_BYREF with the declared type, the
+// dialer interfaces as VT_DISPATCH.
+std::vector<VARTYPE> DeclaredTypes(DISPID id) {
+    ComPtr<ITypeLib> lib;
+    ComPtr<ITypeInfo> events;
+    std::vector<VARTYPE> types;
+    if (FAILED(LoadRegTypeLib(LIBID_qorIcon, 5, 5, 0, lib.Put())) ||
+        FAILED(lib->GetTypeInfoOfGuid(DIID___MenuEvent, events.Put())))
+        return types;
+    TYPEATTR* attr = nullptr;
+    events->GetTypeAttr(&attr);
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* func = nullptr;
+        events->GetFuncDesc(i, &func);
+        for (SHORT p = 0; func->memid == id && p < func->cParams; ++p) {
+            const TYPEDESC* type = &func->lprgelemdescParam[p].tdesc;
+            VARTYPE vt = VT_EMPTY;
+            if (type->vt == VT_PTR) type = type->lptdesc;
+            if (type->vt == VT_PTR && type->lptdesc->vt == VT_USERDEFINED) {
+                // The dialer interface, resolved through the imported library.
+                ComPtr<ITypeInfo> target;
+                TYPEATTR* targetAttr = nullptr;
+                if (SUCCEEDED(events->GetRefTypeInfo(type->lptdesc->hreftype, target.Put())) &&
+                    SUCCEEDED(target->GetTypeAttr(&targetAttr))) {
+                    if (targetAttr->wTypeFlags & TYPEFLAG_FDISPATCHABLE) vt = VT_DISPATCH;
+                    target->ReleaseTypeAttr(targetAttr);
+                }
+            } else {
+                vt = type->vt;
+            }
+            types.push_back(VT_BYREF | vt);
+        }
+        events->ReleaseFuncDesc(func);
+    }
+    events->ReleaseTypeAttr(attr);
+    return types;
+}
+
+TEST_F(MenuEventTest, EachMethodRaisesItsEventWithTypedArguments) {
+    auto call = MakeTest<TestCall>();
+    auto session = MakeTest<TestSession>(L"main");
+    auto calls = MakeTest<TestCalls>();
+    constexpr VARTYPE kObject = VT_BYREF | VT_DISPATCH, kText = VT_BYREF | VT_BSTR;
     struct Case {
         const char* method;
         std::function<HRESULT(_MenuEvent*)> invoke;
         DISPID event;
         std::vector<std::wstring> args;
+        std::vector<VARTYPE> types;
     } cases[] = {
         {"Answer",
          [&](_MenuEvent* m) {
-             auto v = Object(call);
-             return m->Answer(v.Get());
+             IQorCall* c = call.Get();
+             return m->Answer(&c);
          },
          1,
-         {L"<object>"}},
+         {L"<object>"},
+         {kObject}},
         {"Clear",
          [&](_MenuEvent* m) {
-             auto v = Object(call);
-             return m->Clear(v.Get());
+             IQorCall* c = call.Get();
+             return m->Clear(&c);
          },
          3,
-         {L"<object>"}},
+         {L"<object>"},
+         {kObject}},
         {"Reconnect",
          [&](_MenuEvent* m) {
-             auto v = Object(call);
-             return m->Reconnect(v.Get());
+             IQorCall* c = call.Get();
+             return m->Reconnect(&c);
          },
          2,
-         {L"<object>"}},
+         {L"<object>"},
+         {kObject}},
         {"CancelConsultation",
          [&](_MenuEvent* m) {
-             auto v = Object(call);
-             return m->CancelConsultation(v.Get());
+             IQorCall* c = call.Get();
+             return m->CancelConsultation(&c);
          },
          4,
-         {L"<object>"}},
+         {L"<object>"},
+         {kObject}},
         {"CloseApp",
          [&](_MenuEvent* m) {
-             auto v = Object(nullptr);
-             return m->CloseApp(v.Get());
+             IQorSession* s = nullptr;
+             return m->CloseApp(&s);
          },
          5,
-         {L"<nothing>"}},
+         {L"<nothing>"},
+         {kObject}},
         {"Maximize",
          [&](_MenuEvent* m) {
-             auto v = Object(call);
-             return m->Maximize(v.Get());
+             IQorSession* s = session.Get();
+             return m->Maximize(&s);
          },
          6,
-         {L"<object>"}},
+         {L"<object>"},
+         {kObject}},
         {"MakeCall",
          [&](_MenuEvent* m) {
-             auto v = Text(L"0301234");
-             return m->MakeCall(v.Get());
+             qor::com::Bstr callee(L"0301234");
+             BSTR raw = callee.Get();
+             return m->MakeCall(&raw);
          },
          8,
-         {L"0301234"}},
+         {L"0301234"},
+         {kText}},
         {"MakeCall2",
          [&](_MenuEvent* m) {
-             auto c = Object(call);
-             auto v = Text(L"55");
-             return m->MakeCall2(c.Get(), v.Get());
+             IQorCalls* c = calls.Get();
+             qor::com::Bstr number(L"55");
+             BSTR raw = number.Get();
+             return m->MakeCall2(&c, &raw);
          },
          9,
-         {L"<object>", L"55"}},
-        {"Configure", [&](_MenuEvent* m) { return m->Configure(); }, 7, {}},
+         {L"<object>", L"55"},
+         {kObject, kText}},
+        {"Configure", [&](_MenuEvent* m) { return m->Configure(); }, 7, {}, {}},
     };
     for (const auto& c : cases) {
         sink->events.clear();
@@ -214,27 +268,63 @@ TEST_F(MenuEventTest, EachMethodRaisesItsEventSynchronously) {
         ASSERT_EQ(1u, sink->events.size()) << c.method;
         EXPECT_EQ(c.event, sink->events[0].id) << c.method;
         EXPECT_EQ(c.args, sink->events[0].args) << c.method;
+        EXPECT_EQ(c.types, sink->events[0].types) << c.method;
+        EXPECT_EQ(DeclaredTypes(c.event), sink->events[0].types) << c.method;
     }
-    call->Release();
+    // The handler gets the dialer interface itself, not some other face of the object.
+    IQorCall* c = call.Get();
+    sink->onEvent = [&](DISPID, DISPPARAMS& params) {
+        EXPECT_EQ(static_cast<IDispatch*>(call.Get()), *V_DISPATCHREF(&params.rgvarg[0]));
+    };
+    ASSERT_EQ(S_OK, menuEvent->Answer(&c));
 }
 
-TEST_F(MenuEventTest, HandlerChangesReachTheCallersVariables) {
-    sink->onEvent = [](DISPID id, DISPPARAMS& params) {
-        // The text is the last argument of both events: rgvarg[0].
-        VARIANT& text = params.rgvarg[0];
-        ASSERT_EQ(VT_BYREF | VT_VARIANT, V_VT(&text));
-        VariantClear(V_VARIANTREF(&text));
-        V_VT(V_VARIANTREF(&text)) = VT_BSTR;
-        V_BSTR(V_VARIANTREF(&text)) = SysAllocString(id == 8 ? L"999" : L"777");
+TEST_F(MenuEventTest, TypedHandlerChangesReachTheCallersVariables) {
+    // A sink written against the typed signatures: MakeCall(BSTR* callee),
+    // Clear(IQorCall** call), CloseApp(IQorSession** myNum), MakeCall2(IQorCalls**, BSTR*).
+    auto other = MakeTest<TestCall>();
+    sink->onEvent = [&](DISPID id, DISPPARAMS& params) {
+        VARIANT* args = params.rgvarg;  // last argument first
+        if (id == 8 || id == 9) {
+            BSTR* text = V_BSTRREF(&args[0]);
+            SysFreeString(*text);
+            *text = SysAllocString(id == 8 ? L"999" : L"777");
+        }
+        if (id == 9) {
+            IDispatch** calls = V_DISPATCHREF(&args[1]);
+            if (*calls) (*calls)->Release();
+            *calls = nullptr;
+        }
+        if (id == 3) {  // Clear: the client hands back another call
+            IDispatch** call = V_DISPATCHREF(&args[0]);
+            if (*call) (*call)->Release();
+            *call = other.Get();
+            other->AddRef();
+        }
+        if (id == 5) {  // CloseApp: the client lets go of the session
+            IDispatch** session = V_DISPATCHREF(&args[0]);
+            if (*session) (*session)->Release();
+            *session = nullptr;
+        }
     };
-    auto callee = Text(L"123");
-    ASSERT_EQ(S_OK, menuEvent->MakeCall(callee.Get()));
-    EXPECT_EQ(L"999", TextOf(*callee.Get()));
+    qor::com::Bstr callee(L"123");
+    ASSERT_EQ(S_OK, menuEvent->MakeCall(callee.InOut()));
+    EXPECT_EQ(L"999", callee.Wide());
 
-    auto calls = Object(nullptr);
-    auto number = Text(L"123");
-    ASSERT_EQ(S_OK, menuEvent->MakeCall2(calls.Get(), number.Get()));
-    EXPECT_EQ(L"777", TextOf(*number.Get()));
+    IQorCalls* rawCalls = MakeTest<TestCalls>().Detach();
+    qor::com::Bstr number(L"123");
+    ASSERT_EQ(S_OK, menuEvent->MakeCall2(&rawCalls, number.InOut()));
+    EXPECT_EQ(L"777", number.Wide());
+    EXPECT_EQ(nullptr, rawCalls);
+
+    IQorCall* call = MakeTest<TestCall>().Detach();
+    ASSERT_EQ(S_OK, menuEvent->Clear(&call));
+    EXPECT_EQ(static_cast<IQorCall*>(other.Get()), call);
+    call->Release();
+
+    IQorSession* session = MakeTest<TestSession>(L"main").Detach();
+    ASSERT_EQ(S_OK, menuEvent->CloseApp(&session));
+    EXPECT_EQ(nullptr, session);
 }
 
 TEST_F(MenuEventTest, ConnectionsAreKeptByCookie) {
@@ -281,10 +371,10 @@ TEST_F(MenuEventTest, ConnectionsAreKeptByCookie) {
 
 TEST(MenuEventAlone, WithoutSubscribersEveryMethodReturnsAtOnce) {
     auto menuEvent = Create<_MenuEvent>(CLSID_MenuEvent);
-    auto v = Text(L"1");
-    EXPECT_EQ(S_OK, menuEvent->MakeCall(v.Get()));
+    qor::com::Bstr number(L"1");
+    EXPECT_EQ(S_OK, menuEvent->MakeCall(number.InOut()));
     EXPECT_EQ(S_OK, menuEvent->Configure());
-    EXPECT_EQ(L"1", TextOf(*v.Get()));
+    EXPECT_EQ(L"1", number.Wide());
 }
 
 class LauncherTest : public testing::Test {
@@ -358,20 +448,21 @@ TEST_F(LauncherTest, SessionPropertyKeepsTheClientsObject) {
 }
 
 TEST_F(LauncherTest, CoreErrorsReachTheClientAsThatCallsError) {
-    auto session = new PropertyBag();
-    session->Set(L"SessionKey", L"main");
-    auto arg = Object(session);
+    auto session = MakeTest<TestSession>(L"main");
+    IQorSession* raw = session.Get();
     LONG mode = 2;
     qor::com::Bstr name(L"Phone");
     BSTR rawName = name.Get();
-    ASSERT_EQ(S_OK, launcher->addSession(arg.Get(), &mode, &rawName));
+    ASSERT_EQ(S_OK, launcher->addSession(&raw, &mode, &rawName));
+    EXPECT_EQ(session.Get(), raw) << "the form only reads the session";
 
     // The same key again: the core's error 457 comes back as this call's error.
-    EXPECT_EQ(HRESULT(0x800A01C9), launcher->addSession(arg.Get(), &mode, &rawName));
+    EXPECT_EQ(HRESULT(0x800A01C9), launcher->addSession(&raw, &mode, &rawName));
     EXPECT_EQ(L"This key is already associated with an element of this collection",
               LastErrorDescription());
 
-    // Late-bound callers get it as an exception with the same number and text.
+    // Late-bound callers (a script passes its values, not references) get it as an
+    // exception with the same number and text.
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"addSession")};
     ASSERT_EQ(S_OK, launcher->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
@@ -380,7 +471,8 @@ TEST_F(LauncherTest, CoreErrorsReachTheClientAsThatCallsError) {
     VariantInit(&modeArg);
     V_VT(&modeArg) = VT_I4;
     V_I4(&modeArg) = 2;
-    VARIANT args[] = {*text.Get(), modeArg, qor::com::RefTo(arg.Get())};
+    auto sessionArg = Object(session.Get());
+    VARIANT args[] = {*text.Get(), modeArg, *sessionArg.Get()};
     DISPPARAMS params{args, nullptr, 3, 0};
     EXCEPINFO excep{};
     EXPECT_EQ(DISP_E_EXCEPTION, launcher->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
@@ -391,7 +483,6 @@ TEST_F(LauncherTest, CoreErrorsReachTheClientAsThatCallsError) {
     SysFreeString(excep.bstrDescription);
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrHelpFile);
-    session->Release();
 }
 
 }  // namespace

@@ -77,13 +77,13 @@ struct Dialer {
     }
 };
 
-// Hands the fake session to the tray as the main session and starts it.
+// Hands the fake session to the tray as the main session and starts it. The fakes
+// answer by name only, so the session goes in late-bound, as a script passes it.
 void StartTray(_Launcher* launcher, Dialer& dialer) {
-    auto session = MakeDispatch(dialer.session.Get());
-    LONG mode = 1;
-    qor::com::Bstr name(L"QORPhone");
-    BSTR rawName = name.Get();
-    ASSERT_EQ(S_OK, launcher->addSession(session.Get(), &mode, &rawName));
+    qor::com::Variant args[] = {MakeDispatch(dialer.session.Get()), MakeI4(1),
+                                MakeText("QORPhone")};
+    VARIANT raw[] = {*args[0].Get(), *args[1].Get(), *args[2].Get()};
+    ASSERT_NO_THROW(qor::com::InvokeByName(launcher, L"addSession", DISPATCH_METHOD, raw));
     ASSERT_EQ(S_OK, launcher->Start());
 }
 
@@ -110,6 +110,40 @@ void SetClipboard(const char* text) {
     SetClipboardData(CF_TEXT, memory);
     CloseClipboard();
 }
+
+// Waits on a thread of its own for a message box of this process, reads its title
+// and text and presses OK, as a user would.
+class MessageBoxWatch {
+  public:
+    MessageBoxWatch() : thread_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+    ~MessageBoxWatch() { WaitForSingleObject(thread_.Get(), 15000); }
+    bool Done() const { return WaitForSingleObject(thread_.Get(), 0) == WAIT_OBJECT_0 && found_; }
+    std::wstring title, text;
+
+  private:
+    static DWORD WINAPI Run(void* self) {
+        auto& watch = *static_cast<MessageBoxWatch*>(self);
+        for (int i = 0; i < 200; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            DWORD pid = 0;
+            if (box) GetWindowThreadProcessId(box, &pid);
+            if (box && pid == GetCurrentProcessId()) {
+                wchar_t buffer[256] = {};
+                GetWindowTextW(box, buffer, 256);
+                watch.title = buffer;
+                GetDlgItemTextW(box, 0xFFFF, buffer, 256);  // the message box's text control
+                watch.text = buffer;
+                watch.found_ = true;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return 0;
+            }
+            Sleep(50);
+        }
+        return 0;
+    }
+    bool found_ = false;
+    qor::com::UniqueHandle thread_;
+};
 
 TEST(Dialer, ALeftClickWithoutCallDialsTheClipboardNumber) {
     SetDialerSetting("LButtonDial", "True");
@@ -202,6 +236,27 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     for (int i = 0; i < 40 && !answered; ++i) Pump(50);
     ASSERT_TRUE(answered) << "no Answer event after the click";
     EXPECT_TRUE(qor::com::SameObject(answered.Get(), dialer.call->Unknown()));
+
+    // This time the client's handler hands back nothing: the tray has no current
+    // call left, and the next click tells the user so, in a box titled with the
+    // component's name.
+    sink->onEvent = [&](DISPID id, DISPPARAMS& params) {
+        if (id != 1) return;
+        IDispatch** call = V_DISPATCHREF(&params.rgvarg[0]);
+        if (*call) (*call)->Release();
+        *call = nullptr;
+    };
+    sink->events.clear();
+    LeftClick(icon);
+    for (int i = 0; i < 40 && sink->events.empty(); ++i) Pump(50);
+    ASSERT_EQ(1u, sink->events.size());
+    MessageBoxWatch watch;
+    LeftClick(icon);
+    for (int i = 0; i < 60 && !watch.Done(); ++i) Pump(50);
+    ASSERT_TRUE(watch.Done()) << "no message box";
+    EXPECT_EQ(L"qorIcon", watch.title);
+    EXPECT_EQ(L"Trying to answer... but there is no Current Call", watch.text);
+    EXPECT_EQ(1u, sink->events.size()) << "no second Answer";
 
     // Releasing the launcher detaches the tray from every dialer object.
     Unadvise(menuEvent.Get(), DIID___MenuEvent, cookie);

@@ -24,8 +24,11 @@ STDMETHODIMP_(ULONG) RecordingSink::Release() {
 
 STDMETHODIMP RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                    EXCEPINFO*, UINT*) {
-    Event event{id, {}};
-    for (UINT i = params->cArgs; i > 0; --i) event.args.push_back(TextOf(params->rgvarg[i - 1]));
+    Event event{id, {}, {}};
+    for (UINT i = params->cArgs; i > 0; --i) {
+        event.args.push_back(TextOf(params->rgvarg[i - 1]));
+        event.types.push_back(V_VT(&params->rgvarg[i - 1]));
+    }
     events.push_back(event);
     if (onEvent) onEvent(id, *params);
     return S_OK;
@@ -80,6 +83,8 @@ std::wstring TextOf(const VARIANT& value) {
         const VARIANT* inner = &value;
         if (V_VT(inner) == (VT_BYREF | VT_VARIANT)) inner = V_VARIANTREF(inner);
         if (V_VT(inner) == VT_DISPATCH) return V_DISPATCH(inner) ? L"<object>" : L"<nothing>";
+        if (V_VT(inner) == (VT_BYREF | VT_DISPATCH))
+            return *V_DISPATCHREF(inner) ? L"<object>" : L"<nothing>";
         return L"<?>";
     }
     std::wstring result(V_BSTR(&text) ? V_BSTR(&text) : L"");

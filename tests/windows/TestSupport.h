@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "QorDial.h"
 #include "windows/com/ComPtr.h"
+#include "windows/com/Dispatch.h"
 #include "windows/com/Owners.h"
 
 namespace qortest {
@@ -28,6 +30,7 @@ class RecordingSink : public IDispatch {
     struct Event {
         DISPID id;
         std::vector<std::wstring> args;  // text form of each argument, first first
+        std::vector<VARTYPE> types;      // how each argument arrived, first first
     };
     explicit RecordingSink(REFIID eventIid) : iid_(eventIid) {}
     virtual ~RecordingSink() = default;
@@ -77,6 +80,41 @@ class PropertyBag : public IDispatch {
     std::vector<std::pair<std::wstring, std::wstring>> properties_;
     ULONG refs_ = 1;
 };
+
+// A client's call, session and calls collection as a dialer library built from
+// QorDial.idl serves them (dispatch through its type library, embedded in the
+// test program). Members the tests do not use fail with E_NOTIMPL.
+class TestCall final : public qor::com::DispatchObject<TestCall, IQorCall> {
+  public:
+    STDMETHODIMP get_State(LONG* v) override { return *v = 1, S_OK; }
+    STDMETHODIMP get_ActionFlags(LONG* v) override { return *v = 1, S_OK; }
+    STDMETHODIMP get_ExtensionEntryID(BSTR* v) override { return *v = SysAllocString(L"1"), S_OK; }
+    STDMETHODIMP get_RedialFlag(unsigned char* v) override { return *v = 0, S_OK; }
+    STDMETHODIMP get_RemoteAddress(IDispatch**) override { return E_NOTIMPL; }
+    STDMETHODIMP get_DialledAddress(IDispatch**) override { return E_NOTIMPL; }
+};
+class TestSession final : public qor::com::DispatchObject<TestSession, IQorSession> {
+  public:
+    explicit TestSession(const wchar_t* key) : key_(key) {}
+    STDMETHODIMP get_SessionKey(BSTR* v) override { return *v = SysAllocString(key_), S_OK; }
+    STDMETHODIMP get_Extensions(IDispatch**) override { return E_NOTIMPL; }
+    STDMETHODIMP TheAppMenus(VARIANT, VARIANT*) override { return E_NOTIMPL; }
+    STDMETHODIMP SendMenuSelected(VARIANT) override { return E_NOTIMPL; }
+
+  private:
+    const wchar_t* key_;
+};
+class TestCalls final : public qor::com::DispatchObject<TestCalls, IQorCalls> {
+  public:
+    STDMETHODIMP get_Item(VARIANT, IDispatch**) override { return E_NOTIMPL; }
+    STDMETHODIMP get_CurrentCallEntryID(BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP get_Count(LONG* v) override { return *v = 0, S_OK; }
+    STDMETHODIMP Remove(LONG) override { return E_NOTIMPL; }
+};
+template <class T, class... Args>
+ComPtr<T> MakeTest(Args... args) {
+    return ComPtr<T>::Adopt(new T(args...));
+}
 
 // Text of a VARIANT (following references), for assertions.
 std::wstring TextOf(const VARIANT& value);

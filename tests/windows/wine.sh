@@ -40,11 +40,13 @@ registry_clean() {
     cp "$state/registry.reg" "$state/registry.txt"
   ! grep -i -E "qorIcon\.(Launcher|MenuEvent|ClickToCall|dll)|$guids" "$state/registry.txt" >"$state/leftovers.txt"
 }
-# Every identifier of the library: classes, interfaces and the library itself.
+# Every identifier of the library (classes, interfaces, the library itself) and of the
+# dialer contract library it registers when nobody else has.
 guids="1A1DB4AE-CFB6-4CC9-B583-895C7391D1A9|35A71DFA-A28A-4500-A5E6-70973910D5B2|\
 BE2063D8-B1BE-4B2B-A776-C716491B3A25|C16EF350-6D92-4AFB-9DFE-B9B62D8CD7A1|\
 EB2B683F-C351-44AF-8BFE-C261CAB31101|7F4EE890-6BAB-4C27-9CE4-800570364842|\
-BCA65941-5D01-4755-BC1D-EB0D50822715|8A120EB1-3E49-4B43-B7C7-CD98409C9501"
+BCA65941-5D01-4755-BC1D-EB0D50822715|8A120EB1-3E49-4B43-B7C7-CD98409C9501|\
+70D9F8E0-C87D-4619-AAA4-9A1002563639"
 
 case $action in
 setup)
@@ -93,7 +95,8 @@ register)
   for key in 'HKCR\qorIcon.Launcher\CLSID' 'HKCR\qorIcon.MenuEvent\CLSID' \
              'HKCR\qorIcon.ClickToCall\CLSID' \
              'HKCR\CLSID\{1A1DB4AE-CFB6-4CC9-B583-895C7391D1A9}\InprocServer32' \
-             'HKCR\TypeLib\{C16EF350-6D92-4AFB-9DFE-B9B62D8CD7A1}'; do
+             'HKCR\TypeLib\{C16EF350-6D92-4AFB-9DFE-B9B62D8CD7A1}' \
+             'HKCR\TypeLib\{70D9F8E0-C87D-4619-AAA4-9A1002563639}'; do
     step query wine reg query "$key" || fail "missing after registration: $key"
   done
   step query wine reg query 'HKCR\CLSID\{1A1DB4AE-CFB6-4CC9-B583-895C7391D1A9}\InprocServer32' \

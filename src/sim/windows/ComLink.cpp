@@ -175,17 +175,22 @@ void ComLink::CreateLauncher(IMenuEvents& handler) {
 void ComLink::AddSession(const dialer::SessionPtr& session, std::int32_t mode,
                          const std::string& appName) {
     _Launcher& launcher = Require();
-    com::Variant myNum = com::MakeDispatch(ExportSession(session).Get());
+    ComPtr<IQorSession> myNum = ExportSession(session).As<IQorSession>();
+    if (!myNum) throw std::logic_error("a session is served without IQorSession");
     LONG connectMode = mode;
     com::Bstr name;
     BSTR* nameSlot = name.Put();
     *nameSlot = com::AllocBstr(appName);
-    Checked("addSession", [&] { return launcher.addSession(myNum.Get(), &connectMode, nameSlot); });
-    if (mode == dialer::kConnectModeMain) {
-        // By reference, as natively: the session stored is what addSession left.
-        ComPtr<IDispatch> main = com::DispatchOf(*myNum.Get());
-        Checked("qorDialSession", [&] { return launcher.putref_qorDialSession(main.Get()); });
+    IQorSession* slot = myNum.Get();
+    Checked("addSession", [&] { return launcher.addSession(&slot, &connectMode, nameSlot); });
+    // By reference, as natively: the variable holds what addSession left there (the
+    // callee released the reference it replaced).
+    if (slot != myNum.Get()) {
+        myNum.Detach();
+        myNum = ComPtr<IQorSession>::Adopt(slot);
     }
+    if (mode == dialer::kConnectModeMain)
+        Checked("qorDialSession", [&] { return launcher.putref_qorDialSession(myNum.Get()); });
 }
 
 void ComLink::Start() {

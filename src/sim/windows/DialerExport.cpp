@@ -12,6 +12,7 @@
 #include "core/common/Error.h"
 #include "windows/com/Automation.h"
 #include "windows/com/ConnectionPoint.h"
+#include "windows/com/Dispatch.h"
 #include "windows/com/Errors.h"
 #include "windows/com/EventSink.h"
 #include "windows/com/Object.h"
@@ -122,28 +123,64 @@ HRESULT Failed(EXCEPINFO* excep) noexcept {
     }
 }
 
-struct Member {
-    const wchar_t* name;
-    DISPID id;
-};
+// Names the DLL asks a by-name object for: each gets a dispatch id of its own,
+// answered at call time by the core's late binding.
+HRESULT DynamicIdsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids) return E_POINTER;
+    if (count == 0) return S_OK;
+    try {
+        // Only the member name is ours to resolve; named arguments are not used.
+        for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        ids[0] = DynamicId(names[0]);
+        return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
 
-// A by-name automation object serving the core object `Core`. Derived supplies
-// `static constexpr Member kMembers[]`, `static constexpr bool kForwardsByName`
-// (unknown names are answered by the core's late binding), `static constexpr Kind
-// kKind` and `bool Call(DISPID, EventArgs&, com::Variant& result)` (false: no
-// such member), which may throw.
-template <class Derived, class Core, class... Extra>
-class ByName : public com::ComObject<Derived, IDispatch, Extra...>, public Exported {
-    using Base = com::ComObject<Derived, IDispatch, Extra...>;
+// Calls the member `id` names on the core object's late binding with the caller's
+// arguments; arguments the member changed go back to by-reference ones.
+HRESULT InvokeDynamic(ILateBound& target, DISPID id, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* excep) noexcept {
+    // Every such member is a method or a read-only property.
+    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+    const std::wstring* name = DynamicName(id);
+    if (!name) return DISP_E_MEMBERNOTFOUND;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    if (!params) params = &none;
+    try {
+        EventArgs args(*params);
+        UINT given = args.Count();
+        while (given > 0 && Missing(args[given - 1])) --given;
+        std::vector<Variant> values;
+        values.reserve(given);
+        for (UINT i = 0; i < given; ++i) values.push_back(ImportValue(args[i]));
+        const std::vector<Variant> before = values;
+        com::Variant value = ExportValue(target.Invoke(com::Narrow(*name), values));
+        for (UINT i = 0; i < given && i < values.size(); ++i)
+            if (!(values[i] == before[i])) com::WriteBack(args[i], *ExportValue(values[i]).Get());
+        if (result) value.Detach(result);
+        return S_OK;
+    } catch (...) {
+        return Failed(excep);
+    }
+}
 
+// An automation object serving the core object `Core` through `Dual`, one of the
+// dialer library's interfaces: names, dispatch ids, argument coercion and
+// by-reference arguments come from QorDial's type library (embedded in this
+// program), exactly as a dialer library built from that IDL answers them.
+template <class Derived, class Dual, class Core, class... Extra>
+class Served : public com::DispatchObject<Derived, Dual, Extra...>, public Exported {
   public:
-    explicit ByName(std::shared_ptr<Core> core)
-        : Exported(static_cast<IDispatch*>(this)), core_(std::move(core)) {
+    explicit Served(std::shared_ptr<Core> core)
+        : Exported(static_cast<Dual*>(this)), core_(std::move(core)) {
         auto& known = Known();
         known.byCore[{Derived::kKind, Key(core_)}] = this;
         known.byIdentity[this->Unknown()] = this;
     }
-    ~ByName() override {
+    ~Served() override {
         // Leave the registry before the core object goes, so nothing finds a dying
         // object while the core object's destruction runs.
         auto& known = Known();
@@ -155,7 +192,63 @@ class ByName : public com::ComObject<Derived, IDispatch, Extra...>, public Expor
         return dynamic_cast<const void*>(core.get());
     }
 
-    // IDispatch
+  protected:
+    Core& Object() const noexcept { return *core_; }
+    const std::shared_ptr<Core>& Shared() const noexcept { return core_; }
+
+    // One member: the core's failures come back as the member's COM error with the
+    // core's number, description and source.
+    template <class F>
+    HRESULT Run(F&& body) noexcept {
+        // Keep ourselves alive: a core object's member may lead to our last release.
+        ComPtr<Dual> self(static_cast<Dual*>(this));
+        return com::Guard(__uuidof(Dual), nullptr, body);
+    }
+    static HRESULT Text(BSTR* out, const std::string& text) {
+        if (!out) return E_POINTER;
+        *out = com::AllocBstr(text);
+        return S_OK;
+    }
+    template <class T>
+    static HRESULT Value(T* out, T value) {
+        if (!out) return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+    static HRESULT Give(IDispatch** out, ComPtr<IDispatch> object) {
+        if (!out) return E_POINTER;
+        *out = object.Detach();
+        return S_OK;
+    }
+
+  private:
+    std::shared_ptr<Core> core_;
+};
+
+// The list a session's "TheAppMenus" returns (count, 1-based Item) and anything
+// else a core object answers only by name: no dialer interface describes it, so
+// names are resolved when the DLL asks for them and forwarded to the core's late
+// binding.
+class LateBoundExport final : public com::ComObject<LateBoundExport, IDispatch>, public Exported {
+  public:
+    static constexpr Kind kKind = Kind::LateBound;
+    explicit LateBoundExport(LateBoundPtr core)
+        : Exported(static_cast<IDispatch*>(this)), core_(std::move(core)) {
+        auto& known = Known();
+        known.byCore[{kKind, Key(core_)}] = this;
+        known.byIdentity[Unknown()] = this;
+    }
+    ~LateBoundExport() override {
+        auto& known = Known();
+        known.byCore.erase({kKind, Key(core_)});
+        known.byIdentity.erase(Unknown());
+    }
+    static const void* Key(const LateBoundPtr& core) noexcept {
+        return dynamic_cast<const void*>(core.get());
+    }
+    void* Cast(REFIID riid) noexcept { return ComObject::Cast(riid); }
+    LateBoundPtr LateBoundCore() const override { return core_; }
+
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -167,141 +260,16 @@ class ByName : public com::ComObject<Derived, IDispatch, Extra...>, public Expor
     }
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                DISPID* ids) override {
-        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-        if (!names || !ids) return E_POINTER;
-        if (count == 0) return S_OK;
-        try {
-            // Only the member name is ours to resolve; named arguments are not used.
-            for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-            ids[0] = DISPID_UNKNOWN;
-            for (const Member& m : Derived::kMembers)
-                if (SameName(m.name, names[0])) ids[0] = m.id;
-            if (ids[0] == DISPID_UNKNOWN && Derived::kForwardsByName) ids[0] = DynamicId(names[0]);
-            if (ids[0] == DISPID_UNKNOWN || count > 1) return DISP_E_UNKNOWNNAME;
-            return S_OK;
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+        return DynamicIdsOfNames(riid, names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excep, UINT*) override {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-        // Every member is a method or a read-only property.
-        if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
-        DISPPARAMS none{nullptr, nullptr, 0, 0};
-        if (!params) params = &none;
-        // Keep ourselves alive: a core object's member may lead to our last release.
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
-        try {
-            EventArgs args(*params);
-            com::Variant value;
-            if (!static_cast<Derived*>(this)->Call(id, args, value)) return DISP_E_MEMBERNOTFOUND;
-            if (result) value.Detach(result);
-            return S_OK;
-        } catch (...) {
-            return Failed(excep);
-        }
-    }
-
-  protected:
-    Core& Object() const noexcept { return *core_; }
-    const std::shared_ptr<Core>& Shared() const noexcept { return core_; }
-
-    // Calls `name` on the core object's late binding with the caller's arguments;
-    // arguments the member changed go back to by-reference ones.
-    static void Forward(ILateBound& target, const std::string& name, EventArgs& args,
-                        com::Variant& result) {
-        UINT given = args.Count();
-        while (given > 0 && Missing(args[given - 1])) --given;
-        std::vector<Variant> values;
-        values.reserve(given);
-        for (UINT i = 0; i < given; ++i) values.push_back(ImportValue(args[i]));
-        const std::vector<Variant> before = values;
-        result = ExportValue(target.Invoke(name, values));
-        for (UINT i = 0; i < given && i < values.size(); ++i)
-            if (!(values[i] == before[i])) com::WriteBack(args[i], *ExportValue(values[i]).Get());
-    }
-    bool ForwardDynamic(ILateBound& target, DISPID id, EventArgs& args, com::Variant& result) {
-        const std::wstring* name = DynamicName(id);
-        if (!name) return false;
-        Forward(target, com::Narrow(*name), args, result);
-        return true;
+        return InvokeDynamic(*core_, id, flags, params, result, excep);
     }
 
   private:
-    std::shared_ptr<Core> core_;
-};
-
-// Events out: a connection point for the object's event dispinterface, fired with
-// each argument by reference, as a dialer library raises them.
-class EventSource {
-  public:
-    EventSource(IConnectionPointContainer& container, REFIID iid) noexcept
-        : point_(container, iid) {}
-    ~EventSource() { point_.Clear(); }
-
-    HRESULT Find(REFIID riid, IConnectionPoint** out) noexcept {
-        return com::FindConnectionPointIn({&point_}, riid, out);
-    }
-    HRESULT Enum(IEnumConnectionPoints** out) noexcept {
-        return com::EnumConnectionPointsOf({&point_}, out);
-    }
-    // `values` in natural order; afterwards they hold what the sinks left there.
-    void Fire(DISPID id, std::span<com::Variant> values) {
-        std::vector<VARIANT> refs;
-        refs.reserve(values.size());
-        for (auto it = values.rbegin(); it != values.rend(); ++it)
-            refs.push_back(com::RefTo(it->Get()));
-        DISPPARAMS params{refs.empty() ? nullptr : refs.data(), nullptr,
-                          static_cast<UINT>(refs.size()), 0};
-        point_.Fire(id, params);
-    }
-    void Clear() noexcept { point_.Clear(); }
-
-  private:
-    com::ConnectionPoint point_;
-};
-
-// An exported object with events: it listens to its core object from creation and
-// raises each of the core object's events through its connection point.
-template <class Derived, class Core>
-class Raising : public ByName<Derived, Core, IConnectionPointContainer> {
-  public:
-    Raising(std::shared_ptr<Core> core, REFIID eventIid)
-        : ByName<Derived, Core, IConnectionPointContainer>(std::move(core)),
-          events_(*this, eventIid) {}
-    ~Raising() override {
-        subscription_.Reset();
-        events_.Clear();
-    }
-
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        return events_.Enum(out);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
-        return events_.Find(riid, out);
-    }
-
-  protected:
-    // The derived object, as the core object's sink, from its constructor.
-    template <class Sink>
-    void Listen(Sink& sink) noexcept {
-        try {
-            subscription_ = this->Object().Advise(sink);
-        } catch (...) {
-            // An object that cannot be listened to raises nothing.
-        }
-    }
-    // `values` in natural order; afterwards they hold what the sinks left there.
-    void Raise(DISPID id, std::span<com::Variant> values = {}) {
-        // A sink may let go of us while it runs.
-        ComPtr<IDispatch> self(static_cast<IDispatch*>(this));
-        events_.Fire(id, values);
-    }
-
-  private:
-    EventSource events_;
-    Subscription subscription_;
+    LateBoundPtr core_;
 };
 
 // ---- Conversions of event arguments. The way back never throws: a sink that left
@@ -358,74 +326,126 @@ IDispatch* DispatchIn(const com::Variant& arg) noexcept {
     return V_VT(arg.Get()) == VT_DISPATCH ? V_DISPATCH(arg.Get()) : nullptr;
 }
 
+// Events out: a connection point for the object's event dispinterface, fired with
+// each argument by reference, as a dialer library raises them.
+class EventSource {
+  public:
+    EventSource(IConnectionPointContainer& container, REFIID iid) noexcept
+        : point_(container, iid) {}
+    ~EventSource() { point_.Clear(); }
+
+    HRESULT Find(REFIID riid, IConnectionPoint** out) noexcept {
+        return com::FindConnectionPointIn({&point_}, riid, out);
+    }
+    HRESULT Enum(IEnumConnectionPoints** out) noexcept {
+        return com::EnumConnectionPointsOf({&point_}, out);
+    }
+    // `values` in natural order; afterwards they hold what the sinks left there.
+    void Fire(DISPID id, std::span<com::Variant> values) {
+        std::vector<VARIANT> refs;
+        refs.reserve(values.size());
+        for (auto it = values.rbegin(); it != values.rend(); ++it)
+            refs.push_back(com::RefTo(it->Get()));
+        DISPPARAMS params{refs.empty() ? nullptr : refs.data(), nullptr,
+                          static_cast<UINT>(refs.size()), 0};
+        point_.Fire(id, params);
+    }
+    void Clear() noexcept { point_.Clear(); }
+
+  private:
+    com::ConnectionPoint point_;
+};
+
+// An exported object with events: it listens to its core object from creation and
+// raises each of the core object's events through its connection point.
+template <class Derived, class Dual, class Core>
+class Raising : public Served<Derived, Dual, Core, IConnectionPointContainer> {
+  public:
+    Raising(std::shared_ptr<Core> core, REFIID eventIid)
+        : Served<Derived, Dual, Core, IConnectionPointContainer>(std::move(core)),
+          events_(*this, eventIid) {}
+    ~Raising() override {
+        subscription_.Reset();
+        events_.Clear();
+    }
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
+        return events_.Enum(out);
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+        return events_.Find(riid, out);
+    }
+
+  protected:
+    // The derived object, as the core object's sink, from its constructor.
+    template <class Sink>
+    void Listen(Sink& sink) noexcept {
+        try {
+            subscription_ = this->Object().Advise(sink);
+        } catch (...) {
+            // An object that cannot be listened to raises nothing.
+        }
+    }
+    // `values` in natural order; afterwards they hold what the sinks left there.
+    void Raise(DISPID id, std::span<com::Variant> values = {}) {
+        // A sink may let go of us while it runs.
+        ComPtr<Dual> self(static_cast<Dual*>(this));
+        events_.Fire(id, values);
+    }
+
+    // PropertyChange(property, value), the one event every listened object has.
+    void FirePropertyChange(DISPID id, std::int32_t& property, Variant& value) {
+        com::Variant values[] = {Out(property), Out(value)};
+        Raise(id, values);
+        Back(values[0], property);
+        Back(values[1], value);
+    }
+
+  private:
+    EventSource events_;
+    Subscription subscription_;
+};
+
 // ---- The objects
 
-class LateBoundExport final : public ByName<LateBoundExport, ILateBound> {
-  public:
-    static constexpr Kind kKind = Kind::LateBound;
-    static constexpr bool kForwardsByName = true;
-    static constexpr Member kMembers[] = {{L"", DISPID_UNKNOWN}};
-
-    using ByName::ByName;
-    LateBoundPtr LateBoundCore() const override { return Shared(); }
-    bool Call(DISPID id, EventArgs& args, com::Variant& result) {
-        return ForwardDynamic(Object(), id, args, result);
-    }
-};
-
-class AddressExport final : public ByName<AddressExport, dialer::IAddress> {
+class AddressExport final : public Served<AddressExport, IQorAddress, dialer::IAddress> {
   public:
     static constexpr Kind kKind = Kind::Address;
-    static constexpr bool kForwardsByName = false;
-    static constexpr Member kMembers[] = {{L"Text", 0}};
-
-    using ByName::ByName;
+    using Served::Served;
     dialer::AddressPtr AddressCore() const override { return Shared(); }
-    bool Call(DISPID id, EventArgs&, com::Variant& result) {
-        if (id != 0) return false;
-        result = com::MakeText(Object().Text());
-        return true;
+
+    STDMETHODIMP get_Text(BSTR* text) override {
+        return Run([&] { return Text(text, Object().Text()); });
     }
 };
 
-class CallExport final : public Raising<CallExport, dialer::ICall>, private dialer::ICallEvents {
+class CallExport final : public Raising<CallExport, IQorCall, dialer::ICall>,
+                         private dialer::ICallEvents {
   public:
     static constexpr Kind kKind = Kind::Call;
-    static constexpr bool kForwardsByName = false;
-    static constexpr Member kMembers[] = {
-        {L"State", 1},      {L"ActionFlags", 2},   {L"ExtensionEntryID", 3},
-        {L"RedialFlag", 4}, {L"RemoteAddress", 5}, {L"DialledAddress", 6}};
 
     explicit CallExport(dialer::CallPtr core) : Raising(std::move(core), DIID__IQorCallEvents) {
         Listen(static_cast<dialer::ICallEvents&>(*this));
     }
     dialer::CallPtr CallCore() const override { return Shared(); }
 
-    bool Call(DISPID id, EventArgs&, com::Variant& result) {
-        dialer::ICall& call = Object();
-        switch (id) {
-            case 1:
-                result = com::MakeI4(call.State());
-                return true;
-            case 2:
-                result = com::MakeI4(call.ActionFlags());
-                return true;
-            case 3:
-                result = com::MakeText(call.ExtensionEntryID());
-                return true;
-            case 4:
-                V_VT(result.Put()) = VT_UI1;
-                V_UI1(result.Get()) = call.RedialFlag();
-                return true;
-            case 5:
-                result = Out(call.RemoteAddress());
-                return true;
-            case 6:
-                result = Out(call.DialledAddress());
-                return true;
-            default:
-                return false;
-        }
+    STDMETHODIMP get_State(LONG* state) override {
+        return Run([&] { return Value<LONG>(state, Object().State()); });
+    }
+    STDMETHODIMP get_ActionFlags(LONG* flags) override {
+        return Run([&] { return Value<LONG>(flags, Object().ActionFlags()); });
+    }
+    STDMETHODIMP get_ExtensionEntryID(BSTR* id) override {
+        return Run([&] { return Text(id, Object().ExtensionEntryID()); });
+    }
+    STDMETHODIMP get_RedialFlag(unsigned char* flag) override {
+        return Run([&] { return Value<unsigned char>(flag, Object().RedialFlag()); });
+    }
+    STDMETHODIMP get_RemoteAddress(IDispatch** address) override {
+        return Run([&] { return Give(address, ExportAddress(Object().RemoteAddress())); });
+    }
+    STDMETHODIMP get_DialledAddress(IDispatch** address) override {
+        return Run([&] { return Give(address, ExportAddress(Object().DialledAddress())); });
     }
 
   private:
@@ -470,116 +490,91 @@ class CallExport final : public Raising<CallExport, dialer::ICall>, private dial
         Back(values[1], reason);
     }
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        com::Variant values[] = {Out(property), Out(value)};
-        Raise(12, values);
-        Back(values[0], property);
-        Back(values[1], value);
+        FirePropertyChange(12, property, value);
     }
 };
 
-class CallsExport final : public Raising<CallsExport, dialer::ICalls>,
+class CallsExport final : public Raising<CallsExport, IQorCalls, dialer::ICalls>,
                           private dialer::ICallsEvents {
   public:
     static constexpr Kind kKind = Kind::Calls;
-    static constexpr bool kForwardsByName = false;
-    static constexpr Member kMembers[] = {
-        {L"Item", 0}, {L"CurrentCallEntryID", 1}, {L"Count", 2}, {L"Remove", 3}};
 
     explicit CallsExport(dialer::CallsPtr core) : Raising(std::move(core), DIID__IQorCallsEvents) {
         Listen(static_cast<dialer::ICallsEvents&>(*this));
     }
     dialer::CallsPtr CallsCore() const override { return Shared(); }
 
-    bool Call(DISPID id, EventArgs& args, com::Variant& result) {
-        dialer::ICalls& calls = Object();
-        switch (id) {
-            case 0:
-                result = com::MakeDispatch(ExportCall(calls.Item(ImportValue(args[0]))).Get());
-                return true;
-            case 1:
-                result = com::MakeText(calls.CurrentCallEntryID());
-                return true;
-            case 2:
-                result = com::MakeI4(calls.Count());
-                return true;
-            case 3:
-                calls.Remove(com::Int32Of(args[0]));
-                return true;
-            default:
-                return false;
-        }
+    STDMETHODIMP get_Item(VARIANT key, IDispatch** call) override {
+        return Run([&] { return Give(call, ExportCall(Object().Item(ImportValue(key)))); });
+    }
+    STDMETHODIMP get_CurrentCallEntryID(BSTR* id) override {
+        return Run([&] { return Text(id, Object().CurrentCallEntryID()); });
+    }
+    STDMETHODIMP get_Count(LONG* count) override {
+        return Run([&] { return Value<LONG>(count, Object().Count()); });
+    }
+    STDMETHODIMP Remove(LONG position) override {
+        return Run([&] { Object().Remove(position); });
     }
 
   private:
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        com::Variant values[] = {Out(property), Out(value)};
-        Raise(1, values);
-        Back(values[0], property);
-        Back(values[1], value);
+        FirePropertyChange(1, property, value);
     }
 };
 
-class ExtensionExport final : public Raising<ExtensionExport, dialer::IExtension>,
+class ExtensionExport final : public Raising<ExtensionExport, IQorExtension, dialer::IExtension>,
                               private dialer::IExtensionEvents {
   public:
     static constexpr Kind kKind = Kind::Extension;
-    static constexpr bool kForwardsByName = false;
-    static constexpr Member kMembers[] = {{L"Number", 1},           {L"LineName", 2},
-                                          {L"EntryID", 3},          {L"Calls", 4},
-                                          {L"Monitor", 5},          {L"CustomProperty", 6},
-                                          {L"ForwardImmediate", 7}, {L"ForwardOnBusy", 8},
-                                          {L"ForwardOnNoReply", 9}, {L"ForwardDestination", 10},
-                                          {L"ForwardingOn", 11},    {L"FollowMeOn", 12}};
 
     explicit ExtensionExport(dialer::ExtensionPtr core)
         : Raising(std::move(core), DIID__IQorExtensionEvents) {
         Listen(static_cast<dialer::IExtensionEvents&>(*this));
     }
 
-    bool Call(DISPID id, EventArgs& args, com::Variant& result) {
-        dialer::IExtension& ext = Object();
-        switch (id) {
-            case 1:
-                result = com::MakeText(ext.Number());
-                return true;
-            case 2:
-                result = com::MakeText(ext.LineName());
-                return true;
-            case 3:
-                result = com::MakeText(ext.EntryID());
-                return true;
-            case 4:
-                result = com::MakeDispatch(ExportCalls(ext.Calls()).Get());
-                return true;
-            case 5:
-                ext.Monitor(com::Int32Of(args[0]), com::TextOf(args[1]), com::TextOf(args[2]));
-                return true;
-            case 6:
-                result = ExportValue(ext.CustomProperty(com::TextOf(args[0])));
-                return true;
-            case 7:
-            case 8:
-            case 9:
-            case 10:
-                result =
-                    com::MakeText(ext.ForwardingState().texts[static_cast<std::size_t>(id - 7)]);
-                return true;
-            case 11:
-            case 12:
-                result =
-                    com::MakeBool(ext.ForwardingState().flags[static_cast<std::size_t>(id - 11)]);
-                return true;
-            default:
-                return false;
-        }
+    STDMETHODIMP get_Number(BSTR* number) override {
+        return Run([&] { return Text(number, Object().Number()); });
     }
+    STDMETHODIMP get_LineName(BSTR* name) override {
+        return Run([&] { return Text(name, Object().LineName()); });
+    }
+    STDMETHODIMP get_EntryID(BSTR* id) override {
+        return Run([&] { return Text(id, Object().EntryID()); });
+    }
+    STDMETHODIMP get_Calls(IDispatch** calls) override {
+        return Run([&] { return Give(calls, ExportCalls(Object().Calls())); });
+    }
+    STDMETHODIMP Monitor(LONG mode, BSTR a, BSTR b) override {
+        return Run([&] { Object().Monitor(mode, com::FromBstr(a), com::FromBstr(b)); });
+    }
+    STDMETHODIMP get_CustomProperty(BSTR name, VARIANT* value) override {
+        return Run([&] {
+            if (!value) return E_POINTER;
+            ExportValue(Object().CustomProperty(com::FromBstr(name))).Detach(value);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP get_ForwardImmediate(BSTR* text) override { return ForwardText(0, text); }
+    STDMETHODIMP get_ForwardOnBusy(BSTR* text) override { return ForwardText(1, text); }
+    STDMETHODIMP get_ForwardOnNoReply(BSTR* text) override { return ForwardText(2, text); }
+    STDMETHODIMP get_ForwardDestination(BSTR* text) override { return ForwardText(3, text); }
+    STDMETHODIMP get_ForwardingOn(VARIANT_BOOL* on) override { return ForwardFlag(0, on); }
+    STDMETHODIMP get_FollowMeOn(VARIANT_BOOL* on) override { return ForwardFlag(1, on); }
 
   private:
+    HRESULT ForwardText(std::size_t index, BSTR* text) {
+        return Run([&] { return Text(text, Object().ForwardingState().texts[index]); });
+    }
+    HRESULT ForwardFlag(std::size_t index, VARIANT_BOOL* on) {
+        return Run([&] {
+            return Value<VARIANT_BOOL>(
+                on, Object().ForwardingState().flags[index] ? VARIANT_TRUE : VARIANT_FALSE);
+        });
+    }
+
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        com::Variant values[] = {Out(property), Out(value)};
-        Raise(1, values);
-        Back(values[0], property);
-        Back(values[1], value);
+        FirePropertyChange(1, property, value);
     }
     void CustomPropertyChange(std::string& name, Variant& value) override {
         com::Variant values[] = {Out(name), Out(value)};
@@ -596,40 +591,30 @@ class ExtensionExport final : public Raising<ExtensionExport, dialer::IExtension
     }
 };
 
-class ExtensionsExport final : public ByName<ExtensionsExport, dialer::IExtensions> {
+class ExtensionsExport final
+    : public Served<ExtensionsExport, IQorExtensions, dialer::IExtensions> {
   public:
     static constexpr Kind kKind = Kind::Extensions;
-    static constexpr bool kForwardsByName = false;
-    static constexpr Member kMembers[] = {
-        {L"Item", 0}, {L"CurrentEntryID", 1}, {L"SecondEntryID", 2}};
+    using Served::Served;
 
-    using ByName::ByName;
-    bool Call(DISPID id, EventArgs& args, com::Variant& result) {
-        dialer::IExtensions& extensions = Object();
-        switch (id) {
-            case 0:
-                result =
-                    com::MakeDispatch(ExportExtension(extensions.Item(ImportValue(args[0]))).Get());
-                return true;
-            case 1:
-                result = com::MakeText(extensions.CurrentEntryID());
-                return true;
-            case 2:
-                result = com::MakeText(extensions.SecondEntryID());
-                return true;
-            default:
-                return false;
-        }
+    STDMETHODIMP get_Item(VARIANT key, IDispatch** extension) override {
+        return Run(
+            [&] { return Give(extension, ExportExtension(Object().Item(ImportValue(key)))); });
+    }
+    STDMETHODIMP get_CurrentEntryID(BSTR* id) override {
+        return Run([&] { return Text(id, Object().CurrentEntryID()); });
+    }
+    STDMETHODIMP get_SecondEntryID(BSTR* id) override {
+        return Run([&] { return Text(id, Object().SecondEntryID()); });
     }
 };
 
-class SessionExport final : public Raising<SessionExport, dialer::ISession>,
+class SessionExport final : public Raising<SessionExport, IQorSession, dialer::ISession>,
                             private dialer::ISessionEvents {
+    using Base = Raising<SessionExport, IQorSession, dialer::ISession>;
+
   public:
     static constexpr Kind kKind = Kind::Session;
-    static constexpr bool kForwardsByName = true;
-    static constexpr Member kMembers[] = {
-        {L"SessionKey", 1}, {L"Extensions", 2}, {L"TheAppMenus", 3}, {L"SendMenuSelected", 4}};
 
     explicit SessionExport(dialer::SessionPtr core)
         : Raising(std::move(core), DIID__IQorSessionEvents) {
@@ -638,24 +623,42 @@ class SessionExport final : public Raising<SessionExport, dialer::ISession>,
     LateBoundPtr LateBoundCore() const override { return Shared(); }
     dialer::SessionPtr SessionCore() const override { return Shared(); }
 
-    bool Call(DISPID id, EventArgs& args, com::Variant& result) {
-        dialer::ISession& session = Object();
-        switch (id) {
-            case 1:
-                result = com::MakeText(session.SessionKey());
-                return true;
-            case 2:
-                result = com::MakeDispatch(ExportExtensions(session.Extensions()).Get());
-                return true;
-            case 3:
-                Forward(session, "TheAppMenus", args, result);
-                return true;
-            case 4:
-                Forward(session, "SendMenuSelected", args, result);
-                return true;
-            default:
-                return ForwardDynamic(session, id, args, result);
+    STDMETHODIMP get_SessionKey(BSTR* key) override {
+        return Run([&] { return Text(key, Object().SessionKey()); });
+    }
+    STDMETHODIMP get_Extensions(IDispatch** extensions) override {
+        return Run([&] { return Give(extensions, ExportExtensions(Object().Extensions())); });
+    }
+    STDMETHODIMP TheAppMenus(VARIANT entry, VARIANT* result) override {
+        return Run([&] {
+            if (!result) return E_POINTER;
+            std::vector<Variant> args;
+            if (!Missing(entry)) args.push_back(ImportValue(entry));
+            ExportValue(Object().Invoke("TheAppMenus", args)).Detach(result);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP SendMenuSelected(VARIANT entry) override {
+        return Run([&] {
+            std::vector<Variant> args{ImportValue(entry)};
+            Object().Invoke("SendMenuSelected", args);
+        });
+    }
+
+    // A session answers by name whatever else its application offers: the names
+    // the type library does not know are resolved and forwarded at call time.
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                               DISPID* ids) override {
+        const HRESULT hr = Base::GetIDsOfNames(riid, names, count, lcid, ids);
+        return hr == DISP_E_UNKNOWNNAME ? DynamicIdsOfNames(riid, names, count, ids) : hr;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+        if (DynamicName(id)) {
+            if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+            return InvokeDynamic(Object(), id, flags, params, result, excep);
         }
+        return Base::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
     }
 
   private:
@@ -668,7 +671,8 @@ ComPtr<IDispatch> Export(const Ptr& core) {
     const auto& known = Known().byCore;
     const auto it = known.find({T::kKind, T::Key(core)});
     if (it != known.end()) return ComPtr<IDispatch>(it->second->Self());
-    return ComPtr<IDispatch>::Adopt(static_cast<IDispatch*>(new T(core)));
+    T* object = new T(core);
+    return ComPtr<IDispatch>::Adopt(static_cast<IDispatch*>(object->Self()));
 }
 
 ComPtr<IDispatch> ExportAddress(const dialer::AddressPtr& object) {

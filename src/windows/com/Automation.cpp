@@ -161,6 +161,14 @@ VARIANT RefTo(BSTR* target) noexcept {
     return v;
 }
 
+VARIANT RefTo(IDispatch** target) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_DISPATCH;
+    V_DISPATCHREF(&v) = target;
+    return v;
+}
+
 VARIANT RefTo(std::int16_t* target) noexcept {
     VARIANT v;
     VariantInit(&v);

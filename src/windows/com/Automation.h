@@ -36,8 +36,10 @@ Variant MakeDispatch(IDispatch* object);  // null gives Nothing (VT_DISPATCH nul
 // A by-reference argument pointing at `target` (VT_BYREF | VT_VARIANT); owns nothing.
 VARIANT RefTo(VARIANT* target) noexcept;
 // Typed by-reference arguments, for servers that declare BSTR* or short*
-// parameters (the automation marshaler wants the exact type for those).
+// parameters (the automation marshaler wants the exact type for those), and for
+// object references (VT_BYREF | VT_DISPATCH) of interfaces derived from IDispatch.
 VARIANT RefTo(BSTR* target) noexcept;
+VARIANT RefTo(IDispatch** target) noexcept;
 VARIANT RefTo(std::int16_t* target) noexcept;
 VARIANT RefTo(std::int32_t* target) noexcept;
 

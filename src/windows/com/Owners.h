@@ -35,6 +35,9 @@ class Unique {
         Reset();
         return &h_;
     }
+    // For an [in, out] parameter: the callee may free the value and leave another
+    // one there, which the owner then holds.
+    H* InOut() noexcept { return &h_; }
     explicit operator bool() const noexcept { return h_ != Invalid; }
 
   private:

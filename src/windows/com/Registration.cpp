@@ -67,6 +67,52 @@ HRESULT LoadOwnLibrary(LibraryInfo& info) {
     return S_OK;
 }
 
+// The libraries the module's own imports, embedded as resources 2, 3, ...: the
+// contracts its interfaces refer to. A client that resolves those references
+// needs them registered; where the contract's owner registered its own copy we
+// leave it alone, and we only ever remove a registration that points at us.
+template <class F>
+HRESULT ForEachImportedLibrary(F&& visit) {
+    const std::wstring path = Module::Path();
+    for (int index = 2;; ++index) {
+        const std::wstring resource = path + L"\\" + std::to_wstring(index);
+        LibraryInfo info;
+        if (FAILED(LoadTypeLibEx(resource.c_str(), REGKIND_NONE, info.lib.Put()))) return S_OK;
+        TLIBATTR* attr = nullptr;
+        if (FAILED(info.lib->GetLibAttr(&attr))) return S_OK;
+        info.attr = *attr;
+        info.lib->ReleaseTLibAttr(attr);
+        if (HRESULT hr = visit(info, resource); FAILED(hr)) return hr;
+    }
+}
+
+std::wstring RegisteredPath(const TLIBATTR& a) {
+    Bstr path;
+    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, path.Put())))
+        return {};
+    return path.Wide();
+}
+
+HRESULT RegisterImportedLibraries(RegistrationScope scope) {
+    return ForEachImportedLibrary([&](LibraryInfo& info, std::wstring resource) {
+        if (!RegisteredPath(info.attr).empty()) return S_OK;
+        return scope == RegistrationScope::Machine
+                   ? RegisterTypeLib(info.lib.Get(), resource.data(), nullptr)
+                   : RegisterTypeLibForUser(info.lib.Get(), resource.data(), nullptr);
+    });
+}
+
+HRESULT UnregisterImportedLibraries(RegistrationScope scope) {
+    return ForEachImportedLibrary([&](LibraryInfo& info, const std::wstring& resource) {
+        const auto& a = info.attr;
+        if (lstrcmpiW(RegisteredPath(a).c_str(), resource.c_str()) != 0) return S_OK;
+        return scope == RegistrationScope::Machine
+                   ? UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind)
+                   : UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
+                                              a.syskind);
+    });
+}
+
 }  // namespace
 
 HRESULT RegisterServer(std::span<const ClassRegistration> classes, RegistrationScope scope,
@@ -112,6 +158,7 @@ HRESULT RegisterServer(std::span<const ClassRegistration> classes, RegistrationS
                     ? RegisterTypeLib(library.lib.Get(), mutablePath.data(), nullptr)
                     : RegisterTypeLibForUser(library.lib.Get(), mutablePath.data(), nullptr);
             if (FAILED(hr)) return hr;
+            return RegisterImportedLibraries(scope);
         }
         return S_OK;
     } catch (...) {
@@ -150,6 +197,8 @@ HRESULT UnregisterServer(std::span<const ClassRegistration> classes, Registratio
                                                         a.lcid, a.syskind);
                 }
             }
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+            hr = UnregisterImportedLibraries(scope);
             if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         }
         return result;

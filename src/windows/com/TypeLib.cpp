@@ -14,6 +14,7 @@ namespace {
 // oleaut32 from a static destructor while the DLL is being detached.
 SRWLOCK gLock = SRWLOCK_INIT;
 ITypeLib* gLib = nullptr;
+std::vector<ITypeLib*> gImported;  // resources 2, 3, ... in order
 std::vector<std::pair<GUID, ITypeInfo*>> gInfos;
 
 class Exclusive {
@@ -44,6 +45,15 @@ ComPtr<ITypeLib> TypeLib::Get() {
     if (!gLib) {
         const std::wstring path = Module::Path();
         ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &gLib), "LoadTypeLibEx");
+        // The contracts the module's library imports come along in the module too.
+        // Loaded now, oleaut32 finds them among its loaded libraries when it follows
+        // a reference into one, whether or not they are registered.
+        for (int index = 2;; ++index) {
+            const std::wstring resource = path + L"\\" + std::to_wstring(index);
+            ITypeLib* imported = nullptr;
+            if (FAILED(LoadTypeLibEx(resource.c_str(), REGKIND_NONE, &imported))) break;
+            gImported.push_back(imported);
+        }
     }
     return ComPtr<ITypeLib>(gLib);
 }
@@ -54,7 +64,10 @@ ComPtr<ITypeInfo> TypeLib::Info(REFGUID guid) {
     for (auto& [id, info] : gInfos)
         if (IsEqualGUID(id, guid)) return ComPtr<ITypeInfo>(info);
     ComPtr<ITypeInfo> info;
-    ThrowIfFailed(lib->GetTypeInfoOfGuid(guid, info.Put()), "GetTypeInfoOfGuid");
+    HRESULT hr = lib->GetTypeInfoOfGuid(guid, info.Put());
+    for (ITypeLib* imported : gImported)
+        if (FAILED(hr)) hr = imported->GetTypeInfoOfGuid(guid, info.Put());
+    ThrowIfFailed(hr, "GetTypeInfoOfGuid");
     info = VtableHalf(std::move(info));
     gInfos.emplace_back(guid, info.Get());
     info->AddRef();  // the cache's reference
@@ -65,6 +78,8 @@ void TypeLib::Clear() noexcept {
     Exclusive lock;
     for (auto& entry : gInfos) entry.second->Release();
     gInfos.clear();
+    for (ITypeLib* imported : gImported) imported->Release();
+    gImported.clear();
     if (gLib) std::exchange(gLib, nullptr)->Release();
 }
 

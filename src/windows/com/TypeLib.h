@@ -1,7 +1,8 @@
 #pragma once
-// The type library embedded in the module (resource 1 TYPELIB), loaded once per
-// process without touching the registry, and the type infos that IDispatch,
-// IProvideClassInfo and the error info are built on.
+// The type libraries embedded in the module (resource 1 TYPELIB: the module's own;
+// further ones: contracts its own imports), loaded once per process without
+// touching the registry, and the type infos that IDispatch, IProvideClassInfo and
+// the error info are built on.
 
 #include <windows.h>
 
@@ -13,9 +14,10 @@ namespace qor::com {
 
 class TypeLib {
   public:
-    // The module's type library; throws ComError when it cannot be loaded.
+    // The module's own type library; throws ComError when it cannot be loaded.
     static ComPtr<ITypeLib> Get();
-    // The type info for an interface, dispinterface or coclass of the library. For a
+    // The type info for an interface, dispinterface or coclass of any of the
+    // module's type libraries. For a
     // dual interface this is its vtable (TKIND_INTERFACE) half, which is what
     // ITypeInfo::Invoke needs to call our methods.
     static ComPtr<ITypeInfo> Info(REFGUID guid);

@@ -337,6 +337,13 @@ dialer::AddressPtr WrapAddress(IDispatch* o) {
     return Wrap<AddressObject, dialer::AddressPtr>(o);
 }
 
+com::ComPtr<IDispatch> TypedFace(IDispatch* object, REFIID iid) {
+    if (!object) return nullptr;
+    com::ComPtr<IDispatch> typed;
+    if (SUCCEEDED(object->QueryInterface(iid, typed.PutVoid())) && typed) return typed;
+    return com::ComPtr<IDispatch>(object);
+}
+
 Variant ToCore(const VARIANT& value) {
     const VARIANT* v = &value;
     if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);

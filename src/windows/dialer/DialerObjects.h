@@ -43,6 +43,12 @@ dialer::CallsPtr WrapCalls(IDispatch* object);
 dialer::CallPtr WrapCall(IDispatch* object);
 dialer::AddressPtr WrapAddress(IDispatch* object);
 
+// The face of a client's object to hand out where the contract names a dialer
+// interface (IQorCall, IQorSession, IQorCalls): that interface where the object
+// implements it (it is dual, so an IDispatch too), else the object's IDispatch,
+// so that late-bound objects keep working with late-bound handlers.
+com::ComPtr<IDispatch> TypedFace(IDispatch* object, REFIID iid);
+
 // Values between automation and the core; objects become late-bound adapters and
 // come back as the client's objects.
 Variant ToCore(const VARIANT& value);

@@ -48,10 +48,11 @@ class LauncherObject final : public com::DispatchObject<LauncherObject, _Launche
             return menuEvent_.CopyTo(menuEvent);
         });
     }
-    STDMETHODIMP addSession(VARIANT* myNum, LONG* appConnectMode, BSTR* TheAppName) override {
+    STDMETHODIMP addSession(IQorSession** myNum, LONG* appConnectMode, BSTR* TheAppName) override {
         return Run([&] {
             if (!myNum || !appConnectMode || !TheAppName) return E_POINTER;
-            dialer::SessionPtr session = WrapSession(com::DispatchOf(*myNum).Get());
+            // The form only reads these; the caller's variables stay as they are.
+            dialer::SessionPtr session = WrapSession(*myNum);
             std::int32_t mode = *appConnectMode;
             std::string name = com::FromBstr(*TheAppName);
             core_.addSession(session, mode, name);

@@ -8,6 +8,7 @@
 #include "windows/com/Automation.h"
 #include "windows/com/ConnectionPoint.h"
 #include "windows/com/Dispatch.h"
+#include "windows/com/Text.h"
 #include "windows/dialer/DialerObjects.h"
 #include "windows/qoricon/Objects.h"
 
@@ -32,32 +33,34 @@ class MenuEventObject final
     }
     const MenuEventPtr& Core() const noexcept { return core_; }
 
-    // _MenuEvent: call objects, sessions and calls collections come as VARIANTs.
-    STDMETHODIMP Answer(VARIANT* c) override { return WithCall(c, &MenuEvent::Answer); }
-    STDMETHODIMP Clear(VARIANT* c) override { return WithCall(c, &MenuEvent::Clear); }
-    STDMETHODIMP Reconnect(VARIANT* c) override { return WithCall(c, &MenuEvent::Reconnect); }
-    STDMETHODIMP CancelConsultation(VARIANT* c) override {
+    // _MenuEvent: each argument is the caller's variable; what the core's handlers
+    // leave there goes back into it.
+    STDMETHODIMP Answer(IQorCall** c) override { return WithCall(c, &MenuEvent::Answer); }
+    STDMETHODIMP Clear(IQorCall** c) override { return WithCall(c, &MenuEvent::Clear); }
+    STDMETHODIMP Reconnect(IQorCall** c) override { return WithCall(c, &MenuEvent::Reconnect); }
+    STDMETHODIMP CancelConsultation(IQorCall** c) override {
         return WithCall(c, &MenuEvent::CancelConsultation);
     }
-    STDMETHODIMP CloseApp(VARIANT* s) override { return WithSession(s, &MenuEvent::CloseApp); }
-    STDMETHODIMP Maximize(VARIANT* s) override { return WithSession(s, &MenuEvent::Maximize); }
-    STDMETHODIMP MakeCall(VARIANT* callee) override {
+    STDMETHODIMP CloseApp(IQorSession** s) override { return WithSession(s, &MenuEvent::CloseApp); }
+    STDMETHODIMP Maximize(IQorSession** s) override { return WithSession(s, &MenuEvent::Maximize); }
+    STDMETHODIMP MakeCall(BSTR* callee) override {
         return Run([&] {
-            std::string text = TextArg(callee);
-            const std::string before = text;
-            core_->MakeCall(text);
-            if (text != before) com::Assign(*callee, *com::MakeText(text).Get());
+            if (!callee) return E_POINTER;
+            TextSlot text(*callee);
+            core_->MakeCall(text.value);
+            text.Commit();
+            return S_OK;
         });
     }
-    STDMETHODIMP MakeCall2(VARIANT* myCalls, VARIANT* strToDial) override {
+    STDMETHODIMP MakeCall2(IQorCalls** myCalls, BSTR* strToDial) override {
         return Run([&] {
-            dialer::CallsPtr calls = WrapCalls(ObjectArg(myCalls).Get());
-            IDispatch* callsBefore = DispatchBehind(calls);
-            std::string text = TextArg(strToDial);
-            const std::string before = text;
-            core_->MakeCall2(calls, text);
-            WriteObjectBack(myCalls, callsBefore, DispatchBehind(calls));
-            if (text != before) com::Assign(*strToDial, *com::MakeText(text).Get());
+            if (!myCalls || !strToDial) return E_POINTER;
+            ObjectSlot<IQorCalls, dialer::CallsPtr> calls(*myCalls, WrapCalls);
+            TextSlot text(*strToDial);
+            core_->MakeCall2(calls.value, text.value);
+            calls.Commit();
+            text.Commit();
+            return S_OK;
         });
     }
     STDMETHODIMP Configure() override {
@@ -90,56 +93,89 @@ class MenuEventObject final
         ComPtr<_MenuEvent> self(this);
         return com::Guard(IID__MenuEvent, kSource, body);
     }
-    static ComPtr<IDispatch> ObjectArg(VARIANT* arg) {
-        return arg ? com::DispatchOf(*arg) : nullptr;
-    }
-    static std::string TextArg(VARIANT* arg) { return arg ? com::TextOf(*arg) : std::string(); }
-    static void WriteObjectBack(VARIANT* arg, IDispatch* before, IDispatch* after) {
-        if (arg && after != before) com::Assign(*arg, *com::MakeDispatch(after).Get());
-    }
-    HRESULT WithCall(VARIANT* arg, void (MenuEvent::*raise)(dialer::CallPtr&)) noexcept {
+
+    // A caller's object variable seen as a core object for the time of one call;
+    // Commit puts a different object the core left there in place of the caller's
+    // (released) one, in the contract's type where it has it.
+    template <class I, class Ptr>
+    struct ObjectSlot {
+        template <class Wrap>
+        ObjectSlot(I*& slot, Wrap wrap) : slot(slot), before(slot), value(wrap(slot)) {}
+        void Commit() {
+            IDispatch* after = DispatchBehind(value);
+            if (after == before) return;
+            ComPtr<IDispatch> face = TypedFace(after, __uuidof(I));
+            if (slot) slot->Release();
+            // Only a handler that put a foreign object there leaves a plain IDispatch.
+            slot = static_cast<I*>(face.Detach());
+        }
+        I*& slot;
+        IDispatch* before;
+        Ptr value;
+    };
+    struct TextSlot {
+        explicit TextSlot(BSTR& slot) : slot(slot), value(com::FromBstr(slot)), before(value) {}
+        void Commit() {
+            if (value == before) return;
+            BSTR text = com::AllocBstr(value);
+            SysFreeString(slot);
+            slot = text;
+        }
+        BSTR& slot;
+        std::string value;
+        const std::string before;
+    };
+
+    HRESULT WithCall(IQorCall** arg, void (MenuEvent::*raise)(dialer::CallPtr&)) noexcept {
         return Run([&] {
-            dialer::CallPtr call = WrapCall(ObjectArg(arg).Get());
-            IDispatch* before = DispatchBehind(call);
-            ((*core_).*raise)(call);
-            WriteObjectBack(arg, before, DispatchBehind(call));
+            if (!arg) return E_POINTER;
+            ObjectSlot<IQorCall, dialer::CallPtr> call(*arg, WrapCall);
+            ((*core_).*raise)(call.value);
+            call.Commit();
+            return S_OK;
         });
     }
-    HRESULT WithSession(VARIANT* arg, void (MenuEvent::*raise)(dialer::SessionPtr&)) noexcept {
+    HRESULT WithSession(IQorSession** arg, void (MenuEvent::*raise)(dialer::SessionPtr&)) noexcept {
         return Run([&] {
-            dialer::SessionPtr session = WrapSession(ObjectArg(arg).Get());
-            IDispatch* before = DispatchBehind(session);
-            ((*core_).*raise)(session);
-            WriteObjectBack(arg, before, DispatchBehind(session));
+            if (!arg) return E_POINTER;
+            ObjectSlot<IQorSession, dialer::SessionPtr> session(*arg, WrapSession);
+            ((*core_).*raise)(session.value);
+            session.Commit();
+            return S_OK;
         });
     }
 
-    // ---- The core's events, raised to our sinks. Arguments go by reference
-    // (VARIANT*); what a handler leaves there comes back to the core's variable.
-    void FireObject(DISPID id, IDispatch* object, std::function<void(IDispatch*)> back) {
+    // ---- The core's events, raised to our sinks. Each argument goes by reference
+    // with the contract's type (VT_BYREF | VT_DISPATCH for the dialer interfaces,
+    // VT_BYREF | VT_BSTR for texts); what a handler leaves there comes back to the
+    // core's variable.
+    template <class Ptr, class Wrap>
+    void FireWith(DISPID id, Ptr& object, REFIID iid, Wrap wrap) {
         ComPtr<_MenuEvent> self(this);
-        com::Variant value = com::MakeDispatch(object);
-        VARIANT ref = com::RefTo(value.Get());
+        com::Variant slot = com::MakeDispatch(TypedFace(DispatchBehind(object), iid).Get());
+        IDispatch* const before = V_DISPATCH(slot.Get());
+        VARIANT ref = com::RefTo(&V_DISPATCH(slot.Get()));
         DISPPARAMS params{&ref, nullptr, 1, 0};
         events_.Fire(id, params);
-        ComPtr<IDispatch> after = com::DispatchOf(*value.Get());
-        if (after.Get() != object) back(after.Get());
+        if (V_DISPATCH(slot.Get()) != before) object = wrap(V_DISPATCH(slot.Get()));
     }
-    template <class Ptr, class Wrap>
-    void FireWith(DISPID id, Ptr& object, Wrap wrap) {
-        FireObject(id, DispatchBehind(object), [&](IDispatch* after) { object = wrap(after); });
+    void Answer(dialer::CallPtr& c) override {
+        FireWith(menuevent::kAnswer, c, IID_IQorCall, WrapCall);
     }
-    void Answer(dialer::CallPtr& c) override { FireWith(menuevent::kAnswer, c, WrapCall); }
-    void Reconnect(dialer::CallPtr& c) override { FireWith(menuevent::kReconnect, c, WrapCall); }
-    void Clear(dialer::CallPtr& c) override { FireWith(menuevent::kClear, c, WrapCall); }
+    void Reconnect(dialer::CallPtr& c) override {
+        FireWith(menuevent::kReconnect, c, IID_IQorCall, WrapCall);
+    }
+    void Clear(dialer::CallPtr& c) override {
+        FireWith(menuevent::kClear, c, IID_IQorCall, WrapCall);
+    }
     void CancelConsultation(dialer::CallPtr& c) override {
-        FireWith(menuevent::kCancelConsultation, c, WrapCall);
+        FireWith(menuevent::kCancelConsultation, c, IID_IQorCall, WrapCall);
     }
     void CloseApp(dialer::SessionPtr& s) override {
-        FireWith(menuevent::kCloseApp, s, WrapSession);
+        FireWith(menuevent::kCloseApp, s, IID_IQorSession, WrapSession);
     }
     void Maximize(dialer::SessionPtr& s) override {
-        FireWith(menuevent::kMaximize, s, WrapSession);
+        FireWith(menuevent::kMaximize, s, IID_IQorSession, WrapSession);
     }
     void Configuration() override {
         ComPtr<_MenuEvent> self(this);
@@ -149,23 +185,23 @@ class MenuEventObject final
     void MakeCall(std::string& callee) override {
         ComPtr<_MenuEvent> self(this);
         com::Variant text = com::MakeText(callee);
-        VARIANT ref = com::RefTo(text.Get());
+        VARIANT ref = com::RefTo(&V_BSTR(text.Get()));
         DISPPARAMS params{&ref, nullptr, 1, 0};
         events_.Fire(menuevent::kMakeCall, params);
-        callee = com::TextOf(*text.Get());
+        callee = com::FromBstr(V_BSTR(text.Get()));
     }
     void MakeCall2(dialer::CallsPtr& myCalls, std::string& strToDial) override {
         ComPtr<_MenuEvent> self(this);
-        IDispatch* callsBefore = DispatchBehind(myCalls);
-        com::Variant calls = com::MakeDispatch(callsBefore);
+        com::Variant calls =
+            com::MakeDispatch(TypedFace(DispatchBehind(myCalls), IID_IQorCalls).Get());
+        IDispatch* const callsBefore = V_DISPATCH(calls.Get());
         com::Variant text = com::MakeText(strToDial);
         // DISPPARAMS hold the last argument first.
-        VARIANT refs[] = {com::RefTo(text.Get()), com::RefTo(calls.Get())};
+        VARIANT refs[] = {com::RefTo(&V_BSTR(text.Get())), com::RefTo(&V_DISPATCH(calls.Get()))};
         DISPPARAMS params{refs, nullptr, 2, 0};
         events_.Fire(menuevent::kMakeCall2, params);
-        ComPtr<IDispatch> callsAfter = com::DispatchOf(*calls.Get());
-        if (callsAfter.Get() != callsBefore) myCalls = WrapCalls(callsAfter.Get());
-        strToDial = com::TextOf(*text.Get());
+        if (V_DISPATCH(calls.Get()) != callsBefore) myCalls = WrapCalls(V_DISPATCH(calls.Get()));
+        strToDial = com::FromBstr(V_BSTR(text.Get()));
     }
 
     MenuEventPtr core_;

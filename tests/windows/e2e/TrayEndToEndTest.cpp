@@ -172,19 +172,14 @@ TEST_F(Tray, LeftClickAsksToMaximizeRightClickOpensTheMenu) {
     // after Start, the session is never asked for its extensions.
     auto session = new PropertyBag();
     session->Set(L"SessionKey", L"main");
-    qor::com::Variant arg;
-    V_VT(arg.Put()) = VT_DISPATCH;
-    V_DISPATCH(arg.Get()) = session;
-    session->AddRef();
-    LONG mainMode = 1;
-    qor::com::Bstr name(L"Phone");
-    BSTR rawName = name.Get();
-    ASSERT_EQ(S_OK, launcher->addSession(arg.Get(), &mainMode, &rawName));
+    // The stand-in answers by name only: it goes in late-bound, as a script passes it.
+    qor::com::Variant args[] = {qor::com::MakeDispatch(session), qor::com::MakeI4(1),
+                                qor::com::MakeText("Phone")};
+    VARIANT raw[] = {*args[0].Get(), *args[1].Get(), *args[2].Get()};
+    ASSERT_NO_THROW(qor::com::InvokeByName(launcher.Get(), L"addSession", DISPATCH_METHOD, raw));
     bool ownSession = false;
     sink->onEvent = [&](DISPID, DISPPARAMS& params) {
-        const VARIANT* v = &params.rgvarg[0];
-        if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
-        ownSession = V_VT(v) == VT_DISPATCH && qor::com::SameObject(V_DISPATCH(v), session);
+        ownSession = qor::com::SameObject(qor::com::DispatchOf(params.rgvarg[0]).Get(), session);
     };
 
     // The request comes after the double-click time, on the form's next timer tick.
