@@ -325,6 +325,15 @@ TEST_F(MenuEventTest, TypedHandlerChangesReachTheCallersVariables) {
     IQorSession* session = MakeTest<TestSession>(L"main").Detach();
     ASSERT_EQ(S_OK, menuEvent->CloseApp(&session));
     EXPECT_EQ(nullptr, session);
+
+    // A late-bound caller's variable, passed as a VARIANT reference the way VBScript
+    // passes it, changes too.
+    auto variable = Text(L"123");
+    VARIANT ref = qor::com::RefTo(variable.Get());
+    DISPPARAMS params{&ref, nullptr, 1, 0};
+    ASSERT_EQ(S_OK, menuEvent->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                      nullptr));
+    EXPECT_EQ(L"999", TextOf(*variable.Get()));
 }
 
 TEST_F(MenuEventTest, ConnectionsAreKeptByCookie) {
@@ -483,6 +492,48 @@ TEST_F(LauncherTest, CoreErrorsReachTheClientAsThatCallsError) {
     SysFreeString(excep.bstrDescription);
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrHelpFile);
+}
+
+// Late-bound callers that pass more or fewer arguments than a member takes get
+// the automation answer for it; nothing reaches the member.
+TEST(ArgumentCounts, EveryServedMemberChecksItsArgumentCount) {
+    auto launcher = Create<IDispatch>(CLSID_Launcher);
+    auto menuEvent = Create<IDispatch>(CLSID_MenuEvent);
+    auto clickToCall = Create<IDispatch>(CLSID_ClickToCall);
+    auto call = MakeTest<TestCall>();
+    struct Case {
+        IDispatch* object;
+        const wchar_t* member;
+        WORD flags;
+        UINT count;
+        HRESULT expected;
+    } cases[] = {
+        {launcher.Get(), L"qorDialSession", DISPATCH_PROPERTYGET, 1, DISP_E_BADPARAMCOUNT},
+        {launcher.Get(), L"Start", DISPATCH_METHOD, 2, DISP_E_BADPARAMCOUNT},
+        {launcher.Get(), L"addSession", DISPATCH_METHOD, 2, DISP_E_PARAMNOTOPTIONAL},
+        {launcher.Get(), L"addSession", DISPATCH_METHOD, 4, DISP_E_BADPARAMCOUNT},
+        {launcher.Get(), L"IsOfflineSelected", DISPATCH_METHOD, 1, DISP_E_BADPARAMCOUNT},
+        {menuEvent.Get(), L"MakeCall2", DISPATCH_METHOD, 1, DISP_E_PARAMNOTOPTIONAL},
+        {menuEvent.Get(), L"Configure", DISPATCH_METHOD, 1, DISP_E_BADPARAMCOUNT},
+        {clickToCall.Get(), L"CallEdn", DISPATCH_METHOD, 0, DISP_E_PARAMNOTOPTIONAL},
+        {clickToCall.Get(), L"CallEdn", DISPATCH_METHOD, 4, DISP_E_BADPARAMCOUNT},
+        {clickToCall.Get(), L"AppRunning", DISPATCH_PROPERTYGET, 1, DISP_E_BADPARAMCOUNT},
+        {call.Get(), L"State", DISPATCH_PROPERTYGET, 3, DISP_E_BADPARAMCOUNT},
+    };
+    for (const auto& c : cases) {
+        DISPID id = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(c.member)};
+        ASSERT_EQ(S_OK, c.object->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+        std::vector<VARIANT> args(c.count);
+        for (auto& a : args) VariantInit(&a);
+        DISPPARAMS params{args.data(), nullptr, c.count, 0};
+        qor::com::Variant result;
+        EXCEPINFO excep{};
+        UINT argErr = 0;
+        EXPECT_EQ(c.expected, c.object->Invoke(id, IID_NULL, 0, c.flags, &params, result.Put(),
+                                               &excep, &argErr))
+            << qor::com::Narrow(c.member) << " with " << c.count;
+    }
 }
 
 }  // namespace

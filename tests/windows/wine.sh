@@ -5,7 +5,7 @@
 #
 #   wine.sh <state dir> setup <stand-in client exe> [outside server dll...]
 #   wine.sh <state dir> register|peruser|unregister <qorIcon.dll>
-#   wine.sh <state dir> client <tests exe> | jscript <script.js> | teardown
+#   wine.sh <state dir> client <tests exe> | jscript <script.js> | script <file> | teardown
 #   wine.sh <state dir> scenario <qoricon-sim.exe> <scenario file>
 #
 # Wine output always goes to files: Wine's background services keep the stdio of
@@ -134,6 +134,17 @@ jscript)
   got=$(tr -d '\r' <"$WINEPREFIX/drive_c/qorclient/cmdline.txt" 2>/dev/null | head -1)
   [ "$got" = "$expected" ] || fail "client command line: got [$got], expected [$expected]"
   echo "command line ok: $got"
+  ;;
+
+script)
+  use_display
+  name=$(basename "$1")
+  cp "$1" "$state/$name"
+  step "$name" wine cscript //nologo "$(winpath "$state/$name")"
+  rc=$?
+  cat "$logs/$name.log"
+  [ $rc -eq 0 ] || fail "cscript exit $rc"
+  grep -q "^RESULT ok" "$logs/$name.log" || fail "$name"
   ;;
 
 peruser)

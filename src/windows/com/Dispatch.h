@@ -10,12 +10,23 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <vector>
+
 #include "windows/com/ComPtr.h"
 #include "windows/com/Errors.h"
 #include "windows/com/Object.h"
 #include "windows/com/TypeLib.h"
 
 namespace qor::com {
+
+// The arguments to hand ITypeInfo::Invoke for member `id` called as `flags`.
+// Fails with DISP_E_BADPARAMCOUNT (too many) or DISP_E_PARAMNOTOPTIONAL (a
+// required one missing): Invoke must never see a wrong count, some automation
+// libraries read past the caller's arguments and crash the host. A VARIANT
+// reference (how VBScript passes a variable) to a typed by-reference parameter
+// becomes a reference to the value in it, so the callee changes that variable.
+HRESULT PrepareArguments(ITypeInfo* info, DISPID id, WORD flags, const DISPPARAMS& params,
+                         std::vector<VARIANTARG>& args) noexcept;
 
 template <class Derived, class Dual, class... Others>
 class DispatchObject : public ComObject<Derived, Dual, ISupportErrorInfo, Others...> {
@@ -53,8 +64,15 @@ class DispatchObject : public ComObject<Derived, Dual, ISupportErrorInfo, Others
         ComPtr<ITypeInfo> info;
         HRESULT hr = Guard(__uuidof(Dual), L"", [&] { info = TypeLib::Info(__uuidof(Dual)); });
         if (FAILED(hr)) return hr;
+        if (!params) return E_INVALIDARG;
+        std::vector<VARIANTARG> args;
+        hr = PrepareArguments(info.Get(), id, flags, *params, args);
+        if (FAILED(hr)) return hr;
+        DISPPARAMS prepared = *params;
+        prepared.rgvarg = args.empty() ? nullptr : args.data();
         // Nothing is thrown below: ITypeInfo::Invoke calls our guarded vtable methods.
-        return info->Invoke(static_cast<Dual*>(this), id, flags, params, result, excep, argErr);
+        return info->Invoke(static_cast<Dual*>(this), id, flags, &prepared, result, excep,
+                            argErr);
     }
 
     // ISupportErrorInfo
