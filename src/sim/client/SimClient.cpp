@@ -90,32 +90,51 @@ void SimClient::Try(const std::string& what, const std::function<void()>& action
     }
 }
 
+const HandlerRewrite* SimClient::RewriteOf(const std::string& name) const {
+    const auto it = rewrites.find(name);
+    return it == rewrites.end() ? nullptr : &it->second;
+}
+
+template <class Ptr>
+bool SimClient::Rewrote(const std::string& name, Ptr& object) {
+    const HandlerRewrite* rewrite = RewriteOf(name);
+    if (!rewrite) return false;
+    if (rewrite->objectToNothing) object = nullptr;
+    return true;
+}
+
 void SimClient::Answer(dialer::CallPtr& currentCall) {
     Record("Answer", {CallText(currentCall)});
+    if (Rewrote("Answer", currentCall)) return;
     Try("Answer", [&] { phone_.Answer(AsSimCall(currentCall)); });
 }
 
 void SimClient::Reconnect(dialer::CallPtr& currentCall) {
     Record("Reconnect", {CallText(currentCall)});
+    if (Rewrote("Reconnect", currentCall)) return;
     Try("Reconnect", [&] { phone_.Retrieve(AsSimCall(currentCall)); });
 }
 
 void SimClient::Clear(dialer::CallPtr& currentCall) {
     Record("Clear", {CallText(currentCall)});
+    if (Rewrote("Clear", currentCall)) return;
     Try("Clear", [&] { phone_.Clear(AsSimCall(currentCall)); });
 }
 
 void SimClient::CancelConsultation(dialer::CallPtr& currentCall) {
     Record("CancelConsultation", {CallText(currentCall)});
+    if (Rewrote("CancelConsultation", currentCall)) return;
     Try("CancelConsultation", [&] { phone_.CancelConsultation(AsSimCall(currentCall)); });
 }
 
 void SimClient::CloseApp(dialer::SessionPtr& myNum) {
     Record("CloseApp", {myNum ? myNum->SessionKey() : "nothing"});
+    Rewrote("CloseApp", myNum);
 }
 
 void SimClient::Maximize(dialer::SessionPtr& myNum) {
     Record("Maximize", {myNum ? myNum->SessionKey() : "nothing"});
+    if (Rewrote("Maximize", myNum)) return;
     if (showWindow_) showWindow_();
 }
 
@@ -125,6 +144,10 @@ void SimClient::Configuration() {
 
 void SimClient::MakeCall(std::string& callee) {
     Record("MakeCall", {callee});
+    if (const HandlerRewrite* rewrite = RewriteOf("MakeCall")) {
+        if (rewrite->text) callee = *rewrite->text;
+        return;
+    }
     // An empty request opens the client's dial box in the real client: no call.
     if (!callee.empty()) Try("MakeCall", [&] { phone_.PlaceCall(callee); });
 }
@@ -134,6 +157,11 @@ void SimClient::MakeCall2(dialer::CallsPtr& myCalls, std::string& strToDial) {
     for (const auto& ext : phone_.Extensions().extensions)
         if (myCalls && ext->calls == myCalls) owner = ext->number;
     Record("MakeCall2", {owner, strToDial});
+    if (const HandlerRewrite* rewrite = RewriteOf("MakeCall2")) {
+        if (rewrite->objectToNothing) myCalls = nullptr;
+        if (rewrite->text) strToDial = *rewrite->text;
+        return;
+    }
     if (!strToDial.empty()) Try("MakeCall2", [&] { phone_.PlaceCall(strToDial); });
 }
 

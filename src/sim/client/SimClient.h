@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,14 @@ struct ClientEvent {
 class ClientError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// What the client's handler of one event does instead of performing the request:
+// it changes its by-reference arguments (an object argument to nothing, a text to
+// `text`), as a client may to tell the tray something.
+struct HandlerRewrite {
+    bool objectToNothing = false;
+    std::optional<std::string> text;
 };
 
 class SimClient : public IMenuEvents {
@@ -61,6 +71,10 @@ class SimClient : public IMenuEvents {
     void MakeCall(std::string& callee) override;
     void MakeCall2(dialer::CallsPtr& myCalls, std::string& strToDial) override;
 
+    // Handlers that only change their arguments, by event name; the others perform
+    // the request.
+    std::map<std::string, HandlerRewrite> rewrites;
+
     std::vector<ClientEvent> events;
     // What the client could not do for an event (a real client fails softly: it
     // never throws back into the tray).
@@ -70,6 +84,10 @@ class SimClient : public IMenuEvents {
   private:
     IComponentLink& RequireLauncher(const char* what);
     void Record(std::string name, std::vector<std::string> args);
+    // The rewrite for `name`, when its handler has one.
+    const HandlerRewrite* RewriteOf(const std::string& name) const;
+    template <class Ptr>
+    bool Rewrote(const std::string& name, Ptr& object);
     void Try(const std::string& what, const std::function<void()>& action);
     static std::string CallText(const dialer::CallPtr& call);
     static SimCallPtr AsSimCall(const dialer::CallPtr& call);

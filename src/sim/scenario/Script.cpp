@@ -220,6 +220,37 @@ Action ReadWindow(Args& a) {
     };
 }
 
+// client on EVENT sets nothing | sets "text" | keeps
+Action ReadClientHandler(Args& a) {
+    static const std::map<std::string, std::pair<bool, bool>> kArguments = {
+        // event: {has an object argument, has a text argument}
+        {"Answer", {true, false}},   {"Reconnect", {true, false}},
+        {"Clear", {true, false}},    {"CancelConsultation", {true, false}},
+        {"CloseApp", {true, false}}, {"Maximize", {true, false}},
+        {"MakeCall", {false, true}}, {"MakeCall2", {true, true}}};
+    const auto event = a.Word("event name");
+    const auto known = kArguments.find(event);
+    if (known == kArguments.end())
+        a.Error("no by-reference argument in event '" + event +
+                "' (known: Answer, Reconnect, Clear, CancelConsultation, CloseApp, Maximize, "
+                "MakeCall, MakeCall2)");
+    if (a.Accept("keeps")) {
+        a.End();
+        return [event](Session& s) { s.client->rewrites.erase(event); };
+    }
+    if (!a.Accept("sets")) a.Error("expected 'sets' or 'keeps' after the event name");
+    sim::HandlerRewrite rewrite;
+    if (a.Accept("nothing")) {
+        if (!known->second.first) a.Error("'" + event + "' has no object argument to set");
+        rewrite.objectToNothing = true;
+    } else {
+        if (!known->second.second) a.Error("'" + event + "' has no text argument to set");
+        rewrite.text = a.Next("text the handler sets");
+    }
+    a.End();
+    return [event, rewrite](Session& s) { s.client->rewrites[event] = rewrite; };
+}
+
 Action ReadClient(Args& a) {
     const auto what = a.Word("client action");
     if (what == "create") {
@@ -269,8 +300,9 @@ Action ReadClient(Args& a) {
         a.End();
         return [](Session& s) { s.client->Release(); };
     }
+    if (what == "on") return ReadClientHandler(a);
     a.Error("unknown client action '" + what +
-            "' (known: create, add-session, start, tooltip, forward-icon, command, release)");
+            "' (known: create, add-session, start, tooltip, forward-icon, command, release, on)");
 }
 
 Action ReadPhone(Args& a) {
