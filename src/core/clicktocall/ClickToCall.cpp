@@ -38,19 +38,26 @@ std::int32_t ErrorNumberFromSystem(std::uint32_t code) {
     return static_cast<std::int32_t>(0x80070000u | (code & 0xFFFFu));
 }
 
-// The names and the number are passed exactly as the caller gave them, bar
+// A caller's text as it goes on the command line: without NULs, which would end
+// the line where the process start reads it, and without surrounding spaces.
+std::string Part(std::string text) {
+    std::erase(text, '\0');
+    return Trim(text);
+}
+
+// The names and the number are passed as the caller gave them, bar NULs and
 // surrounding spaces: the client parses them from its command line.
 std::string CommandLine(const std::string& installPath, const std::string& edn,
                         const std::string& firstName, const std::string& lastName) {
     std::string names;
-    if (const std::string last = Trim(lastName); !last.empty()) names = "lname:" + last;
-    if (const std::string first = Trim(firstName); !first.empty())
+    if (const std::string last = Part(lastName); !last.empty()) names = "lname:" + last;
+    if (const std::string first = Part(firstName); !first.empty())
         names = Trim(names + " fname:" + first);
     // The program path is quoted and comes first, so nothing a caller passes can
     // change which program runs.
     std::string commandLine = "\"" + installPath + kClientProgram + "\" ";
     // Without a number the client is only started; the names are dropped.
-    if (const std::string number = Trim(edn); !number.empty())
+    if (const std::string number = Part(edn); !number.empty())
         commandLine += Trim(names + " " + kRequestScheme + number);
     return commandLine;
 }
