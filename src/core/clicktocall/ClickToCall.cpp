@@ -64,6 +64,26 @@ std::string CommandLine(const std::string& installPath, const std::string& edn,
 
 }  // namespace
 
+std::string ReadClientInstallPath(CRegSettings& reg) {
+    reg.hKey(reg::kLocalMachine);
+    reg.MSubKey("Software");
+    reg.Company(kCompanyName);
+    reg.AppName(kInstallAppName);
+    return reg.GetSetting(kInstallSection, kInstallPathValue, "");
+}
+
+void StartClient(IPlatform& platform, const std::string& installPath, const std::string& edn,
+                 const std::string& firstName, const std::string& lastName) {
+    // Started even when the client runs: handing the request to a running instance
+    // is the client's business.
+    const std::uint32_t status =
+        platform.StartProcess(CommandLine(installPath, edn, firstName, lastName), kShowMinimized);
+    if (status == 0) return;
+    if (status == kSystemFileNotFound || status == kSystemPathNotFound) Raise(err::kFileNotFound);
+    Raise(ErrorNumberFromSystem(status),
+          "The client program could not be started (system error " + std::to_string(status) + ")");
+}
+
 template <typename Body>
 void ClickToCall::Guarded(std::string_view label, Body&& body) noexcept {
     try {
@@ -78,11 +98,7 @@ ClickToCall::ClickToCall(IPlatform& platform) noexcept : platform_(platform) {
     // at the machine settings: the members then answer what those give.
     Guarded(kLabelClassInitialize, [this] {
         reg_ = std::make_unique<CRegSettings>(platform_);
-        reg_->hKey(reg::kLocalMachine);
-        reg_->MSubKey("Software");
-        reg_->Company(kCompanyName);
-        reg_->AppName(kInstallAppName);
-        sInstallPath_ = reg_->GetSetting(kInstallSection, kInstallPathValue, "");
+        sInstallPath_ = ReadClientInstallPath(*reg_);
         reg_->hKey(reg::kCurrentUser);
         reg_->MSubKey("Software");
         reg_->Company(kCompanyName);
@@ -105,18 +121,8 @@ std::string ClickToCall::ExecuteCommand(const std::string& strCommand,
 
 void ClickToCall::CallEdn(const std::string& EDN, const std::string& FirstName,
                           const std::string& LastName) noexcept {
-    Guarded(kLabelCallEdn, [&] {
-        // Started even when the client runs: handing the request to a running
-        // instance is the client's business.
-        const std::uint32_t status = platform_.StartProcess(
-            CommandLine(sInstallPath_, EDN, FirstName, LastName), kShowMinimized);
-        if (status == 0) return;
-        if (status == kSystemFileNotFound || status == kSystemPathNotFound)
-            Raise(err::kFileNotFound);
-        Raise(ErrorNumberFromSystem(status),
-              "The client program could not be started (system error " + std::to_string(status) +
-                  ")");
-    });
+    Guarded(kLabelCallEdn,
+            [&] { StartClient(platform_, sInstallPath_, EDN, FirstName, LastName); });
 }
 
 std::int16_t ClickToCall::AppConnectivity() noexcept {
