@@ -214,19 +214,21 @@ void NativePlatform::AddProgram(const std::string& path) {
 }
 
 std::uint32_t NativePlatform::StartProcess(const std::string& commandLine, int showMode) {
+    // The real start reads a NUL-terminated line: anything after a NUL never arrives.
+    const std::string line = commandLine.substr(0, commandLine.find('\0'));
     // The program is the first token: a quoted path, or everything up to the first blank.
     std::string program;
-    if (!commandLine.empty() && commandLine[0] == '"') {
-        auto end = commandLine.find('"', 1);
-        program = commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    if (!line.empty() && line[0] == '"') {
+        auto end = line.find('"', 1);
+        program = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
     } else {
-        program = commandLine.substr(0, commandLine.find(' '));
+        program = line.substr(0, line.find(' '));
     }
     if (program.empty() || programs_.count(Upper(program)) == 0) {
-        failedProcessStarts.push_back(StartedProcess{commandLine, showMode});
+        failedProcessStarts.push_back(StartedProcess{line, showMode});
         return 2;  // ERROR_FILE_NOT_FOUND
     }
-    processes.push_back(StartedProcess{commandLine, showMode});
+    processes.push_back(StartedProcess{line, showMode});
     return 0;
 }
 

@@ -25,6 +25,20 @@ TEST(NativePlatformTest, StartsOnlyRegisteredProgramsByTheirFirstToken) {
     EXPECT_EQ(platform.failedProcessStarts.size(), 2u);
 }
 
+// The real process start takes a NUL-terminated command line: what follows a NUL
+// never reaches the program, so it is not recorded either.
+TEST(NativePlatformTest, ProcessStartSeesTheCommandLineUpToTheFirstNul) {
+    using namespace std::string_literals;
+    NativePlatform platform;
+    platform.AddProgram("a.exe");
+    EXPECT_EQ(platform.StartProcess("\"a.exe\" x\0y"s, kShowMinimized), 0u);
+    EXPECT_EQ(platform.StartProcess("a.ex\0e x"s, kShowMinimized), 2u);
+    ASSERT_EQ(platform.processes.size(), 1u);
+    EXPECT_EQ(platform.processes[0].commandLine, "\"a.exe\" x");
+    ASSERT_EQ(platform.failedProcessStarts.size(), 1u);
+    EXPECT_EQ(platform.failedProcessStarts[0].commandLine, "a.ex");
+}
+
 NativePlatform* gPlatform = nullptr;
 std::uintptr_t gPrevious = 0;
 std::intptr_t Hook(WindowHandle w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp) {

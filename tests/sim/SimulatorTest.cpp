@@ -54,6 +54,11 @@ TEST(ScenarioScript, QuotesKeepBlanksHashesAndEscapes) {
     EXPECT_EQ(tokens[1].text, R"(a # b "c" \d)");
     EXPECT_TRUE(tokens[1].quoted);
     EXPECT_EQ(tokens[2].text, "x");
+    const auto nuls = Tokenize(R"(say "1\02" "\0" \0)", "f.scn", 1);
+    ASSERT_EQ(nuls.size(), 4u);
+    EXPECT_EQ(nuls[1].text, std::string({'1', '\0', '2'}));
+    EXPECT_EQ(nuls[2].text, std::string(1, '\0'));
+    EXPECT_EQ(nuls[3].text, "\\0");  // outside quotes a backslash is just a backslash
 }
 
 TEST(ScenarioRun, FailedExpectationNamesLineExpectedAndActualAndRunGoesOn) {

@@ -7,6 +7,7 @@
 #   wine.sh <state dir> register|peruser|unregister <qorIcon.dll>
 #   wine.sh <state dir> client <tests exe> | jscript <script.js> | script <file> | teardown
 #   wine.sh <state dir> scenario <qoricon-sim.exe> <scenario file>
+#   wine.sh <state dir> links <link tests exe> <qorcall.exe>
 #
 # Wine output always goes to files: Wine's background services keep the stdio of
 # the process that started them, and a pipe would never close.
@@ -171,6 +172,18 @@ unregister)
   step unregister wine regsvr32 /s /u "$(winpath "$1")" || fail "regsvr32 /u"
   registry_clean || { cat "$state/leftovers.txt"; fail "qorIcon keys left after regsvr32 /u"; }
   echo "nothing left behind"
+  ;;
+
+links)
+  use_display
+  # Installed where a program lives, in a folder with a blank in its name.
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/Norvane/Dialwise"
+  cp "$2" "$WINEPREFIX/drive_c/Program Files/Norvane/Dialwise/qorcall.exe"
+  rm -f "$WINEPREFIX/drive_c/qorclient/cmdline.txt"
+  step links wine "$1" --gtest_brief=1 'C:\Program Files\Norvane\Dialwise\qorcall.exe'
+  rc=$?
+  cat "$logs/links.log"
+  [ $rc -eq 0 ] || fail "link handler tests (exit $rc)"
   ;;
 
 scenario)

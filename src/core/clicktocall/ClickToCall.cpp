@@ -38,24 +38,51 @@ std::int32_t ErrorNumberFromSystem(std::uint32_t code) {
     return static_cast<std::int32_t>(0x80070000u | (code & 0xFFFFu));
 }
 
-// The names and the number are passed exactly as the caller gave them, bar
+// A caller's text as it goes on the command line: without NULs, which would end
+// the line where the process start reads it, and without surrounding spaces.
+std::string Part(std::string text) {
+    std::erase(text, '\0');
+    return Trim(text);
+}
+
+// The names and the number are passed as the caller gave them, bar NULs and
 // surrounding spaces: the client parses them from its command line.
 std::string CommandLine(const std::string& installPath, const std::string& edn,
                         const std::string& firstName, const std::string& lastName) {
     std::string names;
-    if (const std::string last = Trim(lastName); !last.empty()) names = "lname:" + last;
-    if (const std::string first = Trim(firstName); !first.empty())
+    if (const std::string last = Part(lastName); !last.empty()) names = "lname:" + last;
+    if (const std::string first = Part(firstName); !first.empty())
         names = Trim(names + " fname:" + first);
     // The program path is quoted and comes first, so nothing a caller passes can
     // change which program runs.
     std::string commandLine = "\"" + installPath + kClientProgram + "\" ";
     // Without a number the client is only started; the names are dropped.
-    if (const std::string number = Trim(edn); !number.empty())
+    if (const std::string number = Part(edn); !number.empty())
         commandLine += Trim(names + " " + kRequestScheme + number);
     return commandLine;
 }
 
 }  // namespace
+
+std::string ReadClientInstallPath(CRegSettings& reg) {
+    reg.hKey(reg::kLocalMachine);
+    reg.MSubKey("Software");
+    reg.Company(kCompanyName);
+    reg.AppName(kInstallAppName);
+    return reg.GetSetting(kInstallSection, kInstallPathValue, "");
+}
+
+void StartClient(IPlatform& platform, const std::string& installPath, const std::string& edn,
+                 const std::string& firstName, const std::string& lastName) {
+    // Started even when the client runs: handing the request to a running instance
+    // is the client's business.
+    const std::uint32_t status =
+        platform.StartProcess(CommandLine(installPath, edn, firstName, lastName), kShowMinimized);
+    if (status == 0) return;
+    if (status == kSystemFileNotFound || status == kSystemPathNotFound) Raise(err::kFileNotFound);
+    Raise(ErrorNumberFromSystem(status),
+          "The client program could not be started (system error " + std::to_string(status) + ")");
+}
 
 template <typename Body>
 void ClickToCall::Guarded(std::string_view label, Body&& body) noexcept {
@@ -71,11 +98,7 @@ ClickToCall::ClickToCall(IPlatform& platform) noexcept : platform_(platform) {
     // at the machine settings: the members then answer what those give.
     Guarded(kLabelClassInitialize, [this] {
         reg_ = std::make_unique<CRegSettings>(platform_);
-        reg_->hKey(reg::kLocalMachine);
-        reg_->MSubKey("Software");
-        reg_->Company(kCompanyName);
-        reg_->AppName(kInstallAppName);
-        sInstallPath_ = reg_->GetSetting(kInstallSection, kInstallPathValue, "");
+        sInstallPath_ = ReadClientInstallPath(*reg_);
         reg_->hKey(reg::kCurrentUser);
         reg_->MSubKey("Software");
         reg_->Company(kCompanyName);
@@ -98,18 +121,8 @@ std::string ClickToCall::ExecuteCommand(const std::string& strCommand,
 
 void ClickToCall::CallEdn(const std::string& EDN, const std::string& FirstName,
                           const std::string& LastName) noexcept {
-    Guarded(kLabelCallEdn, [&] {
-        // Started even when the client runs: handing the request to a running
-        // instance is the client's business.
-        const std::uint32_t status = platform_.StartProcess(
-            CommandLine(sInstallPath_, EDN, FirstName, LastName), kShowMinimized);
-        if (status == 0) return;
-        if (status == kSystemFileNotFound || status == kSystemPathNotFound)
-            Raise(err::kFileNotFound);
-        Raise(ErrorNumberFromSystem(status),
-              "The client program could not be started (system error " + std::to_string(status) +
-                  ")");
-    });
+    Guarded(kLabelCallEdn,
+            [&] { StartClient(platform_, sInstallPath_, EDN, FirstName, LastName); });
 }
 
 std::int16_t ClickToCall::AppConnectivity() noexcept {

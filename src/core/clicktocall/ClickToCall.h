@@ -28,6 +28,17 @@ inline constexpr const char* kClientWindowTitle = "M-Norvane Dialwise";
 // The client program, inside the installation folder.
 inline constexpr const char* kClientProgram = "qorphone.exe";
 
+// What CallEdn and the tel:/callto: link handler share, so that both start the
+// client the same way.
+// Points `reg` at the machine settings of the client's installation and reads the
+// installation folder ("Path"; empty when missing).
+std::string ReadClientInstallPath(CRegSettings& reg);
+// Starts the client program from that folder, minimized, with a request to call
+// `edn` showing the names; without a number (after NULs and surrounding spaces are
+// removed) the client is only started. Throws QorError when the start fails.
+void StartClient(IPlatform& platform, const std::string& installPath, const std::string& edn,
+                 const std::string& firstName = "", const std::string& lastName = "");
+
 class ClickToCall {
   public:
     // Class_Initialize: reads the installation folder from the machine settings and

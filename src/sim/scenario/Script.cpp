@@ -27,8 +27,9 @@ std::vector<Token> Tokenize(const std::string& line, const std::string& file, in
             bool closed = false;
             while (i < line.size()) {
                 if (line[i] == '\\' && i + 1 < line.size() &&
-                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
-                    t.text += line[i + 1];
+                    (line[i + 1] == '"' || line[i + 1] == '\\' || line[i + 1] == '0')) {
+                    // \0 lets a scenario hand a NUL to the component.
+                    t.text += line[i + 1] == '0' ? '\0' : line[i + 1];
                     i += 2;
                 } else if (line[i] == '"') {
                     closed = true;

@@ -8,6 +8,7 @@
 #include "windows/com/EventSink.h"
 #include "windows/com/Text.h"
 #include "windows/dialer/DialerObjects.h"
+#include "windows/platform/ComLogWriter.h"
 
 namespace qor::win {
 
@@ -93,18 +94,6 @@ class CaptionTranslator final : public ICaptionTranslator, Server {
             std::string literal = caption;
             caption = Translate(literal);
         });
-    }
-};
-
-class LogWriter final : public ILogWriter, Server {
-  public:
-    LogWriter() : Server(L"QORLog.Logger") {}
-    void WriteLog(std::int32_t sourceId, std::int32_t code1, std::int32_t code2,
-                  const std::string& text) override {
-        com::Variant values[] = {com::MakeI4(sourceId), com::MakeI4(code1), com::MakeI4(code2),
-                                 com::MakeText(text)};
-        VARIANT args[] = {*values[0].Get(), *values[1].Get(), *values[2].Get(), *values[3].Get()};
-        com::InvokeByName(Dispatch(), L"WriteLog", DISPATCH_METHOD, args);
     }
 };
 
@@ -330,7 +319,7 @@ std::shared_ptr<ICaptionTranslator> ComOutsideComponents::CreateCaptionTranslato
     return std::make_shared<CaptionTranslator>();
 }
 std::shared_ptr<ILogWriter> ComOutsideComponents::CreateLogWriter() {
-    return std::make_shared<LogWriter>();
+    return std::make_shared<ComLogWriter>();
 }
 std::shared_ptr<ITrayIcon> ComOutsideComponents::CreateTrayIcon(std::uintptr_t) {
     // The control keeps its own hidden window for the notification area; the form's

@@ -55,6 +55,32 @@ TEST(ClickToCallTest, CallEdnPassesTrimmedNumberAndNamesUnquoted) {
     }
 }
 
+// A NUL would end the command line where the real process start reads it, so it
+// is dropped from each text before any rule about empty parts applies.
+TEST(ClickToCallTest, CallEdnDropsNulsBeforeTheLineIsBuilt) {
+    using namespace std::string_literals;
+    // clang-format off
+    const struct { std::string edn, first, last, afterProgram; } cases[] = {
+        {"12\0003"s, "", "", "qorphone://123"},
+        {"\0"s, "Ann", "Lee", ""},
+        {" \0 "s, "Ann", "", ""},
+        {"\0 123 \0"s, "", "", "qorphone://123"},
+        {"123", "A\0nn"s, "\0"s, "fname:Ann qorphone://123"},
+        {"123", "\0 "s, "Lee\0"s, "lname:Lee qorphone://123"},
+    };
+    // clang-format on
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        NativePlatform platform;
+        platform.registry().SetString(reg::kLocalMachine, kInstallKey, "Path", kFolder);
+        platform.AddProgram(kFolder + "qorphone.exe");
+        ClickToCall(platform).CallEdn(cases[i].edn, cases[i].first, cases[i].last);
+        ASSERT_EQ(platform.processes.size(), 1u) << "case " << i;
+        EXPECT_EQ(platform.processes[0].commandLine,
+                  "\"" + kFolder + "qorphone.exe\" " + cases[i].afterProgram)
+            << "case " << i;
+    }
+}
+
 TEST(ClickToCallTest, ProgramIsTheMachineInstallPathReadAtCreation) {
     // clang-format off
     const struct { const char* path; std::string program; } cases[] = {
