@@ -302,19 +302,19 @@ void Back(const com::Variant& arg, IDispatch* before, dialer::AddressPtr& addres
     } catch (...) {
     }
 }
-void Back(const com::Variant& arg, std::int32_t& number) noexcept {
+void Back(const com::Variant& arg, IDispatch*, std::int32_t& number) noexcept {
     try {
         number = com::Int32Of(*arg.Get());
     } catch (...) {
     }
 }
-void Back(const com::Variant& arg, std::string& text) noexcept {
+void Back(const com::Variant& arg, IDispatch*, std::string& text) noexcept {
     try {
         text = com::TextOf(*arg.Get());
     } catch (...) {
     }
 }
-void Back(const com::Variant& arg, Variant& value) noexcept {
+void Back(const com::Variant& arg, IDispatch*, Variant& value) noexcept {
     try {
         Variant after = ImportValue(*arg.Get());
         if (!(after == value)) value = std::move(after);
@@ -386,19 +386,22 @@ class Raising : public Served<Derived, Dual, Core, IConnectionPointContainer> {
             // An object that cannot be listened to raises nothing.
         }
     }
-    // `values` in natural order; afterwards they hold what the sinks left there.
-    void Raise(DISPID id, std::span<com::Variant> values = {}) {
+    // Raises event `id` with `args` by reference, in natural order; what the sinks
+    // leave there comes back into them (an object only when it is another one).
+    template <class... Args>
+    void RaiseWith(DISPID id, Args&... args) {
         // A sink may let go of us while it runs.
         ComPtr<Dual> self(static_cast<Dual*>(this));
-        events_.Fire(id, values);
-    }
-
-    // PropertyChange(property, value), the one event every listened object has.
-    void FirePropertyChange(DISPID id, std::int32_t& property, Variant& value) {
-        com::Variant values[] = {Out(property), Out(value)};
-        Raise(id, values);
-        Back(values[0], property);
-        Back(values[1], value);
+        if constexpr (sizeof...(Args) == 0) {
+            events_.Fire(id, {});
+        } else {
+            com::Variant values[] = {Out(args)...};
+            IDispatch* before[sizeof...(Args)];
+            for (std::size_t i = 0; i < sizeof...(Args); ++i) before[i] = DispatchIn(values[i]);
+            events_.Fire(id, values);
+            std::size_t i = 0;
+            ((Back(values[i], before[i], args), ++i), ...);
+        }
     }
 
   private:
@@ -449,48 +452,26 @@ class CallExport final : public Raising<CallExport, IQorCall, dialer::ICall>,
     }
 
   private:
-    // One address argument, then what the sinks left there.
-    void FireAddress(DISPID id, dialer::AddressPtr& address) {
-        com::Variant values[] = {Out(address)};
-        IDispatch* before = DispatchIn(values[0]);
-        Raise(id, values);
-        Back(values[0], before, address);
-    }
-
     void Offering(dialer::AddressPtr& address, std::int32_t& origin,
                   std::int32_t& reason) override {
-        com::Variant values[] = {Out(address), Out(origin), Out(reason)};
-        IDispatch* before = DispatchIn(values[0]);
-        Raise(1, values);
-        Back(values[0], before, address);
-        Back(values[1], origin);
-        Back(values[2], reason);
+        RaiseWith(1, address, origin, reason);
     }
-    void Recalling(dialer::AddressPtr& a) override { FireAddress(2, a); }
-    void ReOffering() override { Raise(3); }
-    void Alerting(dialer::AddressPtr& a) override { FireAddress(4, a); }
-    void Connected(dialer::AddressPtr& a) override { FireAddress(5, a); }
-    void ConsultationConnected(dialer::AddressPtr& a) override { FireAddress(6, a); }
-    void ConsultationOnHold() override { Raise(7); }
+    void Recalling(dialer::AddressPtr& a) override { RaiseWith(2, a); }
+    void ReOffering() override { RaiseWith(3); }
+    void Alerting(dialer::AddressPtr& a) override { RaiseWith(4, a); }
+    void Connected(dialer::AddressPtr& a) override { RaiseWith(5, a); }
+    void ConsultationConnected(dialer::AddressPtr& a) override { RaiseWith(6, a); }
+    void ConsultationOnHold() override { RaiseWith(7); }
     void NewConnected(dialer::AddressPtr& redirecting, dialer::AddressPtr& redirected) override {
-        com::Variant values[] = {Out(redirecting), Out(redirected)};
-        IDispatch* before0 = DispatchIn(values[0]);
-        IDispatch* before1 = DispatchIn(values[1]);
-        Raise(8, values);
-        Back(values[0], before0, redirecting);
-        Back(values[1], before1, redirected);
+        RaiseWith(8, redirecting, redirected);
     }
-    void Reconnected(dialer::AddressPtr& a) override { FireAddress(9, a); }
-    void OnHold() override { Raise(10); }
+    void Reconnected(dialer::AddressPtr& a) override { RaiseWith(9, a); }
+    void OnHold() override { RaiseWith(10); }
     void Cleared(dialer::AddressPtr& address, std::int32_t& reason) override {
-        com::Variant values[] = {Out(address), Out(reason)};
-        IDispatch* before = DispatchIn(values[0]);
-        Raise(11, values);
-        Back(values[0], before, address);
-        Back(values[1], reason);
+        RaiseWith(11, address, reason);
     }
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        FirePropertyChange(12, property, value);
+        RaiseWith(12, property, value);
     }
 };
 
@@ -519,7 +500,7 @@ class CallsExport final : public Raising<CallsExport, IQorCalls, dialer::ICalls>
 
   private:
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        FirePropertyChange(1, property, value);
+        RaiseWith(1, property, value);
     }
 };
 
@@ -574,21 +555,13 @@ class ExtensionExport final : public Raising<ExtensionExport, IQorExtension, dia
     }
 
     void PropertyChange(std::int32_t& property, Variant& value) override {
-        FirePropertyChange(1, property, value);
+        RaiseWith(1, property, value);
     }
     void CustomPropertyChange(std::string& name, Variant& value) override {
-        com::Variant values[] = {Out(name), Out(value)};
-        Raise(2, values);
-        Back(values[0], name);
-        Back(values[1], value);
+        RaiseWith(2, name, value);
     }
-    void Monitoring(std::string& ext) override { FireText(3, ext); }
-    void MonitoringStop(std::string& ext) override { FireText(4, ext); }
-    void FireText(DISPID id, std::string& text) {
-        com::Variant values[] = {Out(text)};
-        Raise(id, values);
-        Back(values[0], text);
-    }
+    void Monitoring(std::string& ext) override { RaiseWith(3, ext); }
+    void MonitoringStop(std::string& ext) override { RaiseWith(4, ext); }
 };
 
 class ExtensionsExport final
@@ -662,7 +635,7 @@ class SessionExport final : public Raising<SessionExport, IQorSession, dialer::I
     }
 
   private:
-    void SessionOpened() override { Raise(1); }
+    void SessionOpened() override { RaiseWith(1); }
 };
 
 template <class T, class Ptr>
