@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "windows/com/Owners.h"
+
 namespace qor::sim::win {
 
 namespace {
@@ -286,11 +288,7 @@ LONG CALLBACK Recorder::CollectDebugOutput(EXCEPTION_POINTERS* info) {
 // "\r\n" inside or at the end separates lines.
 void Recorder::AddDebugText(const char* text, std::size_t length) noexcept {
     try {
-        AcquireSRWLockExclusive(&debugLock_);
-        struct Unlock {
-            SRWLOCK& lock;
-            ~Unlock() { ReleaseSRWLockExclusive(&lock); }
-        } unlock{debugLock_};
+        com::ExclusiveLock lock(debugLock_);
         std::string_view rest(text, length);
         while (!rest.empty()) {
             const auto end = rest.find('\n');

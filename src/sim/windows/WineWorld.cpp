@@ -25,21 +25,13 @@ void Check(LSTATUS status, const std::string& what) {
         throw std::runtime_error(what + " failed with Windows error " + std::to_string(status));
 }
 
-class Key {
-  public:
-    Key(RegKey root, const std::string& path) {
-        Check(RegCreateKeyExA(Root(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key_, nullptr),
-              "opening registry key " + path);
-    }
-    ~Key() { RegCloseKey(key_); }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
+com::UniqueHkey CreateKey(RegKey root, const std::string& path) {
+    com::UniqueHkey key;
+    Check(RegCreateKeyExA(Root(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          key.Put(), nullptr),
+          "opening registry key " + path);
+    return key;
+}
 
 std::string LogFilePath() {
     char base[MAX_PATH] = {};
@@ -119,7 +111,7 @@ WineWorld::~WineWorld() {
         // The scenario is over; a failing release was reported by its own step.
     }
     clickToCall_ = nullptr;
-    for (HWND window : windows_) DestroyWindow(window);
+    windows_.clear();
     // The next scenario in this prefix must not find this one's programs.
     for (const auto& program : programs_) DeleteFileA(program.c_str());
     Pump(50);
@@ -166,7 +158,7 @@ HWND WineWorld::FormWindow() const {
 
 void WineWorld::SetRegistryString(RegKey root, const std::string& path, const std::string& name,
                                   const std::string& value) {
-    Key key(root, path);
+    com::UniqueHkey key = CreateKey(root, path);
     Check(RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(value.c_str()),
                          static_cast<DWORD>(value.size() + 1)),
@@ -175,7 +167,7 @@ void WineWorld::SetRegistryString(RegKey root, const std::string& path, const st
 
 void WineWorld::SetRegistryDword(RegKey root, const std::string& path, const std::string& name,
                                  std::uint32_t value) {
-    Key key(root, path);
+    com::UniqueHkey key = CreateKey(root, path);
     const DWORD data = value;
     Check(RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD,
                          reinterpret_cast<const BYTE*>(&data), sizeof data),
@@ -183,10 +175,10 @@ void WineWorld::SetRegistryDword(RegKey root, const std::string& path, const std
 }
 
 void WineWorld::DeleteRegistryValue(RegKey root, const std::string& path, const std::string& name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(root), path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, name.c_str());
-    RegCloseKey(key);
+    com::UniqueHkey key;
+    if (RegOpenKeyExA(Root(root), path.c_str(), 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key.Get(), name.c_str());
 }
 
 void WineWorld::SetClipboard(const std::string& text) {
@@ -195,11 +187,13 @@ void WineWorld::SetClipboard(const std::string& text) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     bool placed = false;
     if (memory) {
-        if (auto* data = static_cast<char*>(GlobalLock(memory))) {
-            CopyMemory(data, text.c_str(), text.size() + 1);
-            GlobalUnlock(memory);
-            placed = SetClipboardData(CF_TEXT, memory) != nullptr;
+        bool copied = false;
+        {
+            com::GlobalLockGuard lock(memory);
+            if (lock.Data()) CopyMemory(lock.Data(), text.c_str(), text.size() + 1);
+            copied = lock.Data() != nullptr;
         }
+        placed = copied && SetClipboardData(CF_TEXT, memory) != nullptr;
         if (!placed) GlobalFree(memory);  // once placed, the clipboard owns it
     }
     CloseClipboard();
@@ -217,14 +211,17 @@ void WineWorld::OpenWindow(const std::string& title) {
     HWND window = CreateWindowExA(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200,
                                   100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) throw std::runtime_error("cannot open a window titled " + title);
-    windows_.push_back(window);
+    windows_.emplace_back(window);
 }
 
 bool WineWorld::CloseWindow(const std::string& title) {
     HWND window = FindWindowA(nullptr, title.c_str());
     if (!window) return false;
-    std::erase(windows_, window);
-    DestroyWindow(window);
+    // A window the scenario opened goes with its owner; one it did not open is
+    // asked to go directly, as before (only this thread's windows can be).
+    const auto before = windows_.size();
+    std::erase_if(windows_, [window](const com::UniqueHwnd& w) { return w.Get() == window; });
+    if (windows_.size() == before) DestroyWindow(window);
     return true;
 }
 

@@ -22,6 +22,7 @@
 #include "sim/windows/Recorder.h"
 #include "sim/windows/TrayObserver.h"
 #include "windows/com/ComPtr.h"
+#include "windows/com/Owners.h"
 
 namespace qor::sim::win {
 
@@ -92,8 +93,8 @@ class WineWorld final : public World {
     std::unique_ptr<TrayObserver> tray_;
     ComLink link_;
     com::ComPtr<IDispatch> clickToCall_;
-    std::vector<HWND> windows_;          // opened by the scenario
-    std::vector<std::string> programs_;  // program files the scenario put in place
+    std::vector<com::UniqueHwnd> windows_;  // opened by the scenario
+    std::vector<std::string> programs_;     // program files the scenario put in place
     std::string logPath_;
     std::vector<PopupView> popups_;
     std::string popupChoice_;

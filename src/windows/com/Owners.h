@@ -74,6 +74,37 @@ using UniqueHmenu = Unique<HMENU, detail::DestroyMenuFn>;
 using UniqueHwnd = Unique<HWND, detail::DestroyWindowFn>;
 using UniqueHicon = Unique<HICON, detail::DestroyIconFn>;
 
+// Holds an SRW lock exclusively for its lifetime.
+class ExclusiveLock {
+  public:
+    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) {
+        AcquireSRWLockExclusive(&lock_);
+    }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+  private:
+    SRWLOCK& lock_;
+};
+
+// The memory of a global block, locked for its lifetime; Data() is null when the
+// block could not be locked (a discarded or invalid block).
+class GlobalLockGuard {
+  public:
+    explicit GlobalLockGuard(HGLOBAL block) noexcept : block_(block), data_(GlobalLock(block)) {}
+    ~GlobalLockGuard() {
+        if (data_) GlobalUnlock(block_);
+    }
+    GlobalLockGuard(const GlobalLockGuard&) = delete;
+    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+    void* Data() const noexcept { return data_; }
+
+  private:
+    HGLOBAL block_;
+    void* data_;
+};
+
 // A BSTR we own. Get() of an empty owner is null, which automation reads as "".
 class Bstr : public Unique<BSTR, detail::FreeBstr> {
   public:

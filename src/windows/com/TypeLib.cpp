@@ -5,6 +5,7 @@
 
 #include "windows/com/Errors.h"
 #include "windows/com/Module.h"
+#include "windows/com/Owners.h"
 
 namespace qor::com {
 
@@ -16,14 +17,6 @@ SRWLOCK gLock = SRWLOCK_INIT;
 ITypeLib* gLib = nullptr;
 std::vector<ITypeLib*> gImported;  // resources 2, 3, ... in order
 std::vector<std::pair<GUID, ITypeInfo*>> gInfos;
-
-class Exclusive {
-  public:
-    Exclusive() noexcept { AcquireSRWLockExclusive(&gLock); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&gLock); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-};
 
 ComPtr<ITypeInfo> VtableHalf(ComPtr<ITypeInfo> info) {
     TYPEATTR* attr = nullptr;
@@ -41,7 +34,7 @@ ComPtr<ITypeInfo> VtableHalf(ComPtr<ITypeInfo> info) {
 }  // namespace
 
 ComPtr<ITypeLib> TypeLib::Get() {
-    Exclusive lock;
+    ExclusiveLock lock(gLock);
     if (!gLib) {
         const std::wstring path = Module::Path();
         ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &gLib), "LoadTypeLibEx");
@@ -60,7 +53,7 @@ ComPtr<ITypeLib> TypeLib::Get() {
 
 ComPtr<ITypeInfo> TypeLib::Info(REFGUID guid) {
     ComPtr<ITypeLib> lib = Get();
-    Exclusive lock;
+    ExclusiveLock lock(gLock);
     for (auto& [id, info] : gInfos)
         if (IsEqualGUID(id, guid)) return ComPtr<ITypeInfo>(info);
     ComPtr<ITypeInfo> info;
@@ -75,7 +68,7 @@ ComPtr<ITypeInfo> TypeLib::Info(REFGUID guid) {
 }
 
 void TypeLib::Clear() noexcept {
-    Exclusive lock;
+    ExclusiveLock lock(gLock);
     for (auto& entry : gInfos) entry.second->Release();
     gInfos.clear();
     for (ITypeLib* imported : gImported) imported->Release();

@@ -47,21 +47,6 @@ class ClipboardLock {
     bool open_;
 };
 
-class GlobalLockGuard {
-  public:
-    explicit GlobalLockGuard(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
-    ~GlobalLockGuard() {
-        if (data_) GlobalUnlock(memory_);
-    }
-    GlobalLockGuard(const GlobalLockGuard&) = delete;
-    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-    const char* Text() const { return static_cast<const char*>(data_); }
-
-  private:
-    HGLOBAL memory_;
-    void* data_;
-};
-
 // Builds the Win32 menu of root's visible children; every command item gets its
 // index in `items` plus one as its id.
 com::UniqueHmenu BuildMenu(const MenuItem& root, const MenuItem* defaultItem,
@@ -96,13 +81,12 @@ com::UniqueHmenu BuildMenu(const MenuItem& root, const MenuItem* defaultItem,
 Win32Platform::Win32Platform(HMODULE module) : module_(module) {}
 
 Win32Platform::~Win32Platform() {
-    for (auto& [window, tick] : timers_) DestroyWindow(window);
-    timers_.clear();
+    forms_.clear();
     if (windowClass_) UnregisterClassA(kFormClass, module_);
 }
 
 void Win32Platform::ReleaseWindowClass() noexcept {
-    if (windowClass_ && timers_.empty() && UnregisterClassA(kFormClass, module_)) windowClass_ = 0;
+    if (windowClass_ && forms_.empty() && UnregisterClassA(kFormClass, module_)) windowClass_ = 0;
 }
 
 // ---- Registry
@@ -178,22 +162,23 @@ WindowHandle Win32Platform::CreateFormWindow(const std::string& caption) {
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kFormClass, caption.c_str(), WS_POPUP, 0, 0, 0,
                                   0, nullptr, nullptr, module_, this);
     if (!window) throw QorError(err::kInternal, "Cannot create the tray window");
-    timers_.emplace(window, nullptr);
+    forms_.emplace(window, FormWindow{com::UniqueHwnd(window), nullptr});
     return reinterpret_cast<WindowHandle>(window);
 }
 
 void Win32Platform::DestroyFormWindow(WindowHandle window) {
     HWND hwnd = reinterpret_cast<HWND>(window);
     KillTimer(hwnd, kTimerId);
-    timers_.erase(hwnd);
     gSubclasses.erase(hwnd);
-    DestroyWindow(hwnd);
+    forms_.erase(hwnd);
 }
 
 void Win32Platform::StartTimer(WindowHandle window, std::uint32_t intervalMs,
                                std::function<void()> onTick) {
     HWND hwnd = reinterpret_cast<HWND>(window);
-    timers_[hwnd] = std::move(onTick);
+    auto form = forms_.find(hwnd);
+    if (form == forms_.end()) throw QorError(err::kInternal, "No such tray window");
+    form->second.onTick = std::move(onTick);
     if (!SetTimer(hwnd, kTimerId, intervalMs, nullptr))
         throw QorError(err::kInternal, "Cannot start the tray timer");
 }
@@ -201,7 +186,7 @@ void Win32Platform::StartTimer(WindowHandle window, std::uint32_t intervalMs,
 void Win32Platform::StopTimer(WindowHandle window) {
     HWND hwnd = reinterpret_cast<HWND>(window);
     KillTimer(hwnd, kTimerId);
-    if (auto it = timers_.find(hwnd); it != timers_.end()) it->second = nullptr;
+    if (auto it = forms_.find(hwnd); it != forms_.end()) it->second.onTick = nullptr;
 }
 
 LRESULT CALLBACK Win32Platform::FormWndProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -213,10 +198,10 @@ LRESULT CALLBACK Win32Platform::FormWndProc(HWND hwnd, UINT message, WPARAM wPar
         auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         if (!self) return 0;
         try {
-            auto it = self->timers_.find(hwnd);
-            if (it == self->timers_.end() || !it->second) return 0;
+            auto it = self->forms_.find(hwnd);
+            if (it == self->forms_.end() || !it->second.onTick) return 0;
             // A copy: the tick may stop the timer or destroy the window.
-            auto tick = it->second;
+            auto tick = it->second.onTick;
             tick();
         } catch (...) {
             // The tick handles its own failures; nothing may reach the dispatcher.
@@ -317,13 +302,14 @@ std::string Win32Platform::ClipboardText() {
     if (!clipboard.IsOpen()) throw QorError(521, "Can't open Clipboard");
     HANDLE data = GetClipboardData(CF_TEXT);
     if (!data) return {};
-    GlobalLockGuard lock(data);
-    if (!lock.Text()) return {};
+    com::GlobalLockGuard lock(data);
+    const auto* text = static_cast<const char*>(lock.Data());
+    if (!text) return {};
     // Bounded by the block size: clipboard text need not be terminated.
     const std::size_t capacity = GlobalSize(data);
     std::size_t length = 0;
-    while (length < capacity && lock.Text()[length] != '\0') ++length;
-    return std::string(lock.Text(), length);
+    while (length < capacity && text[length] != '\0') ++length;
+    return std::string(text, length);
 }
 
 // ---- Other programs

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "core/contracts/Platform.h"
+#include "windows/com/Owners.h"
 
 namespace qor::win {
 
@@ -59,7 +60,7 @@ class Win32Platform final : public IPlatform {
     std::string ModuleFolder() override;
 
     // The live form windows, for DllCanUnloadNow and leak checks.
-    std::size_t WindowCount() const noexcept { return timers_.size(); }
+    std::size_t WindowCount() const noexcept { return forms_.size(); }
     // Unregisters the form's window class once no form window is left (the module
     // is about to be unloaded); the next CreateFormWindow registers it again.
     void ReleaseWindowClass() noexcept;
@@ -70,8 +71,13 @@ class Win32Platform final : public IPlatform {
 
     HMODULE module_;
     ATOM windowClass_ = 0;
-    // Per form window: the timer's tick handler (absent: window without timer).
-    std::map<HWND, std::function<void()>> timers_;
+    // The form windows this port created, each owned, with its timer's tick
+    // handler (empty while the timer is stopped).
+    struct FormWindow {
+        com::UniqueHwnd window;
+        std::function<void()> onTick;
+    };
+    std::map<HWND, FormWindow> forms_;
 };
 
 }  // namespace qor::win

@@ -17,10 +17,7 @@ SRWLOCK gLock = SRWLOCK_INIT;
 }  // namespace
 
 Runtime& ProcessRuntime() {
-    AcquireSRWLockExclusive(&gLock);
-    struct Unlock {
-        ~Unlock() { ReleaseSRWLockExclusive(&gLock); }
-    } unlock;
+    com::ExclusiveLock lock(gLock);
     if (!gRuntime) {
         if (!gPlatform) gPlatform = new Win32Platform(com::Module::Handle());
         if (!gComponents) gComponents = new ComOutsideComponents();
