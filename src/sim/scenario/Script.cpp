@@ -386,10 +386,13 @@ Action ReadPhone(Args& a) {
 
 Action ReadTray(Args& a) {
     const auto what = a.Word("tray gesture");
-    if (what == "move" || what == "leave") {
-        const auto value = what == "leave" ? -1 : (a.More() ? a.Number("pointer value") : 0);
+    if (what == "move") {
         a.End();
-        return [value](Session& s) { Tray(s).TrayMove(static_cast<std::int32_t>(value)); };
+        return [](Session& s) { Tray(s).TrayMove(); };
+    }
+    if (what == "leave") {
+        a.End();
+        return [](Session& s) { Tray(s).TrayLeave(); };
     }
     if (what == "press" || what == "release") {
         const auto button = a.OneOf("button", kButtons);
