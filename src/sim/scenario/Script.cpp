@@ -1,7 +1,9 @@
 #include "sim/scenario/Script.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cctype>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -13,6 +15,9 @@
 namespace qor::sim {
 
 std::vector<Token> Tokenize(const std::string& line, const std::string& file, int lineNo) {
+    // The real world's texts end at a NUL: what followed would be lost there.
+    if (line.find('\0') != std::string::npos)
+        throw ScriptError(file, lineNo, "a NUL character in the line");
     std::vector<Token> tokens;
     std::size_t i = 0;
     while (i < line.size()) {
@@ -39,12 +44,17 @@ std::vector<Token> Tokenize(const std::string& line, const std::string& file, in
                 }
             }
             if (!closed) throw ScriptError(file, lineNo, "a text in quotes is not closed");
+            if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                line[i] != '#')
+                throw ScriptError(file, lineNo, "a text in quotes is joined to what follows it");
             tokens.push_back(std::move(t));
         } else {
             Token t;
             while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
                    line[i] != '"')
                 t.text += line[i++];
+            if (i < line.size() && line[i] == '"')
+                throw ScriptError(file, lineNo, "a text in quotes is joined to the word before it");
             tokens.push_back(std::move(t));
         }
     }
@@ -52,6 +62,35 @@ std::vector<Token> Tokenize(const std::string& line, const std::string& file, in
 }
 
 namespace {
+
+// A whole number: decimal with an optional minus sign, or hexadecimal after "0x".
+// Values too large for any range come back as kHuge.
+constexpr std::int64_t kHuge = std::int64_t{1} << 40;
+std::optional<std::int64_t> ParseNumber(const std::string& text) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) ++i;
+    int base = 10;
+    if (!negative && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    if (i >= text.size()) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = std::min(value * base + digit, kHuge);
+    }
+    return negative ? -value : value;
+}
 
 // The words of one line, read left to right; every complaint names file and line.
 class Args {
@@ -79,13 +118,18 @@ class Args {
         }
         return false;
     }
-    long Number(const std::string& what) {
+    // A number within [min, max]; anything else stops the scenario, as a value
+    // cut to fit would test something other than what the line says.
+    template <class T>
+    T Number(const std::string& what, T min = std::numeric_limits<T>::min(),
+             T max = std::numeric_limits<T>::max()) {
         const auto text = Word(what);
-        char* end = nullptr;
-        const long value = std::strtol(text.c_str(), &end, 0);
-        if (text.empty() || *end != '\0')
-            Error("expected a number for " + what + ", not '" + text + "'");
-        return value;
+        const auto value = ParseNumber(text);
+        if (!value) Error("expected a number for " + what + ", not '" + text + "'");
+        if (*value < static_cast<std::int64_t>(min) || *value > static_cast<std::int64_t>(max))
+            Error(what + " " + text + " is out of range (" + std::to_string(min) + " to " +
+                  std::to_string(max) + ")");
+        return static_cast<T>(*value);
     }
     bool YesNo(const std::string& what) {
         const auto word = Word(what);
@@ -115,12 +159,20 @@ class Args {
 
 using Action = std::function<void(Session&)>;
 
+constexpr int kMaxTicks = 10000;
+
 const std::map<std::string, std::int16_t> kButtons{{"left", 1}, {"right", 2}, {"middle", 4}};
 const std::map<std::string, std::int16_t> kModifiers{
     {"none", 0}, {"shift", 1}, {"ctrl", 2}, {"ctrl+shift", 3}};
 const std::map<std::string, std::int32_t> kStates{
     {"NotAvailable", 0}, {"NotConnected", 1}, {"Ringing", 2}, {"OnHold", 3}, {"Calling", 4},
     {"Talking", 5},      {"Cleared", 6},      {"Waiting", 7}, {"Hidden", 8}, {"Idle", 9}};
+// A tray state by its name when it has one.
+std::string StateName(std::int32_t state) {
+    for (const auto& [name, value] : kStates)
+        if (value == state) return name;
+    return std::to_string(state);
+}
 const std::map<std::string, std::int32_t> kCallStates{
     {"ringing", 1}, {"alerting", 2}, {"connected", 3}, {"held", 4}, {"gone", -1}};
 
@@ -158,7 +210,12 @@ SimCallPtr CurrentCall(Session& s, const char* what) {
     return call;
 }
 
-// Splits "HKCU\Software\..." into its root and the path below it.
+// The system's limits on the names in a registry path.
+constexpr std::size_t kMaxKeyName = 255;
+constexpr std::size_t kMaxValueName = 16383;
+
+// Splits "HKCU\Software\..." into its root and the path below it, which must name
+// a key: names of at most 255 characters, one backslash between them.
 std::pair<RegKey, std::string> RegistryKey(Args& a) {
     const auto text = a.Next("registry key");
     const auto slash = text.find('\\');
@@ -170,7 +227,18 @@ std::pair<RegKey, std::string> RegistryKey(Args& a) {
     const auto it = roots.find(rootName);
     if (it == roots.end() || slash == std::string::npos)
         a.Error("a registry key starts with HKCU\\ or HKLM\\, not '" + text + "'");
-    return {it->second, text.substr(slash + 1)};
+    const auto path = text.substr(slash + 1);
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = std::min(path.find('\\', start), path.size());
+        if (end == start)
+            a.Error("registry key '" + text + "' has an empty name in it (a backslash too many)");
+        if (end - start > kMaxKeyName)
+            a.Error("registry key '" + text + "' has a name longer than 255 characters");
+        if (end == path.size()) break;
+        start = end + 1;
+    }
+    return {it->second, path};
 }
 
 // ---- Actions
@@ -178,13 +246,15 @@ std::pair<RegKey, std::string> RegistryKey(Args& a) {
 Action ReadReg(Args& a) {
     auto [root, path] = RegistryKey(a);
     const auto name = a.Next("value name");
+    if (name.size() > kMaxValueName)
+        a.Error("a registry value name is at most 16383 characters long");
     if (a.Accept("delete")) {
         a.End();
         return [root, path, name](Session& s) { s.world->DeleteRegistryValue(root, path, name); };
     }
     if (!a.Accept("=")) a.Error("expected '=' or 'delete' after the value name");
     if (a.Accept("dword")) {
-        const auto value = static_cast<std::uint32_t>(a.Number("dword value"));
+        const auto value = a.Number<std::uint32_t>("dword value");
         a.End();
         return [root, path, name, value](Session& s) {
             s.world->SetRegistryDword(root, path, name, value);
@@ -233,7 +303,7 @@ Action ReadClient(Args& a) {
         std::vector<std::string> menus;
         while (a.More()) {
             if (a.Accept("mode")) {
-                mode = static_cast<std::int32_t>(a.Number("connect mode"));
+                mode = a.Number<std::int32_t>("connect mode");
             } else if (a.Accept("key")) {
                 key = a.Next("session key");
             } else if (a.Accept("menus")) {
@@ -255,7 +325,7 @@ Action ReadClient(Args& a) {
         return [text](Session& s) { s.client->SetTooltip(text); };
     }
     if (what == "forward-icon") {
-        const auto id = static_cast<std::int32_t>(a.Number("icon id"));
+        const auto id = a.Number<std::int32_t>("icon id");
         a.End();
         return [id](Session& s) { s.client->ExecuteCommand("ForwardIconID", Variant(id)); };
     }
@@ -327,8 +397,7 @@ Action ReadPhone(Args& a) {
     }
     if (what == "event") {
         const auto name = a.Word("call event name");
-        const std::int32_t property =
-            a.More() ? static_cast<std::int32_t>(a.Number("property code")) : 0;
+        const std::int32_t property = a.More() ? a.Number<std::int32_t>("property code") : 0;
         a.End();
         return [name, property](Session& s) { s.phone.RaiseCallEvent(name, property); };
     }
@@ -355,13 +424,13 @@ Action ReadPhone(Args& a) {
         } else if (a.Accept("down")) {
             state = 0;
         } else {
-            state = static_cast<std::int32_t>(a.Number("connection state (up, down or a number)"));
+            state = a.Number<std::int32_t>("connection state (up, down or a number)");
         }
         a.End();
         return [state](Session& s) { s.phone.SetConnectionState(state); };
     }
     if (what == "capabilities") {
-        const auto caps = static_cast<std::int32_t>(a.Number("capabilities"));
+        const auto caps = a.Number<std::int32_t>("capabilities");
         a.End();
         return [caps](Session& s) { s.phone.SetCapabilities(caps); };
     }
@@ -449,10 +518,11 @@ Action ReadMenu(Args& a) {
 }
 
 Action ReadTick(Args& a) {
-    const auto count = a.More() ? a.Number("tick count") : 1;
+    // A bound that keeps a typing slip from running for hours.
+    const auto count = a.More() ? a.Number<int>("tick count", 1, kMaxTicks) : 1;
     a.End();
     return [count](Session& s) {
-        for (long i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i) {
             // No running timer: nothing happens, as with a disabled timer.
             s.world->Tick();
             s.pump.Pump();
@@ -461,9 +531,10 @@ Action ReadTick(Args& a) {
 }
 
 Action ReadConfigChanged(Args& a) {
-    const auto lParam = a.Number("flags");
-    long wParam = 0;
-    if (a.Accept("wparam")) wParam = a.Number("wparam");
+    // The client's flags are 32-bit masks.
+    const auto lParam = a.Number<std::uint32_t>("flags");
+    std::uint32_t wParam = 0;
+    if (a.Accept("wparam")) wParam = a.Number<std::uint32_t>("wparam");
     a.End();
     return [lParam, wParam](Session& s) {
         Form(s);
@@ -505,8 +576,9 @@ void CheckBool(Session& s, bool expected, bool actual) {
 }
 
 Action ReadIconExpectation(Args& a, bool blink) {
-    const auto expected =
-        a.Accept("none") ? std::string("none") : std::to_string(a.Number("icon id (or none)"));
+    const auto expected = a.Accept("none")
+                              ? std::string("none")
+                              : std::to_string(a.Number<std::int16_t>("icon id (or none)"));
     a.End();
     return [expected, blink](Session& s) {
         const auto item = Item(s);
@@ -646,19 +718,18 @@ Action ReadExpect(Args& a) {
     const auto what = a.Word("what to expect");
     if (what == "state") {
         const auto word = a.Word("tray state");
-        std::int32_t expected;
+        std::int32_t expected = -1;
         if (auto it = kStates.find(word); it != kStates.end()) {
             expected = it->second;
+        } else if (const auto number = ParseNumber(word); number && *number >= 0 && *number <= 9) {
+            expected = static_cast<std::int32_t>(*number);
         } else {
-            char* end = nullptr;
-            expected = static_cast<std::int32_t>(std::strtol(word.c_str(), &end, 10));
-            if (word.empty() || *end)
-                a.Error("unknown tray state '" + word + "' (a name such as Idle, or 0 to 9)");
+            a.Error("unknown tray state '" + word + "' (a name such as Idle, or 0 to 9)");
         }
         a.End();
         return [expected](Session& s) {
             const auto actual = Form(s).state;
-            Check(s, expected, actual, std::to_string(expected), std::to_string(actual));
+            Check(s, expected, actual, StateName(expected), StateName(actual));
         };
     }
     if (what == "icon") return ReadIconExpectation(a, false);
@@ -683,7 +754,7 @@ Action ReadExpect(Args& a) {
         };
     }
     if (what == "shortcut") {
-        const auto expected = static_cast<std::int16_t>(a.Number("short-cut modifiers"));
+        const auto expected = a.Number<std::int16_t>("short-cut modifiers");
         a.End();
         return [expected](Session& s) {
             const auto actual = Item(s).shortCut;
@@ -812,7 +883,7 @@ Action ReadExpect(Args& a) {
     }
     if (what == "monitor-requests") {
         const auto number = a.Next("extension number");
-        const auto expected = static_cast<int>(a.Number("request count"));
+        const auto expected = a.Number<int>("request count", 0);
         a.End();
         return [number, expected](Session& s) {
             const auto actual = s.phone.Extension(number)->monitorRequests;
@@ -840,7 +911,7 @@ Action ReadExpect(Args& a) {
         };
     }
     if (what == "error") {
-        const auto number = a.Number("error number");
+        const auto number = a.Number<std::int32_t>("error number");
         a.End();
         return [number](Session& s) {
             if (s.errorsSeen >= s.componentErrors.size()) {
@@ -882,7 +953,7 @@ Action ReadExpect(Args& a) {
             return [expected](Session& s) { CheckText(s, expected, s.world->AppEdn()); };
         }
         if (property == "connectivity") {
-            const auto expected = static_cast<std::int16_t>(a.Number("connectivity mode"));
+            const auto expected = a.Number<std::int16_t>("connectivity mode");
             a.End();
             return [expected](Session& s) {
                 const auto actual = s.world->AppConnectivity();
