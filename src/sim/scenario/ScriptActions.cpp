@@ -65,7 +65,9 @@ std::pair<RegKey, std::string> RegistryKey(Args& a) {
 // ---- The world
 
 Action ReadReg(Args& a) {
-    auto [root, path] = RegistryKey(a);
+    const auto key = RegistryKey(a);
+    const RegKey root = key.first;
+    const std::string path = key.second;
     const auto name = a.Next("value name");
     if (name.size() > kMaxValueName)
         a.Error("a registry value name is at most 16383 characters long");
