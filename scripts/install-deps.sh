@@ -3,8 +3,8 @@
 # something is missing. Elsewhere it only says what is missing.
 set -euo pipefail
 
-# --native: only what the native build (tests, simulator, demo) needs.
-packages=(cmake g++ googletest libgtest-dev libbenchmark-dev)
+# --native: only what the native build (tests, simulator, demo, fuzz targets) needs.
+packages=(cmake g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 if [ "${1:-}" != "--native" ]; then
   packages+=(valgrind g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
              wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick x11-apps)

@@ -22,3 +22,8 @@ if [ -f tests/windows/CMakeLists.txt ]; then
   echo "== windows: tests under Wine"
   ctest --preset windows
 fi
+
+echo "== fuzz: each target fuzzed for a fixed time (clang, libFuzzer, ASan + UBSan)"
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz

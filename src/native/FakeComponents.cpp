@@ -132,7 +132,10 @@ void FakeTrayItem::OLEDrag() {
     owner_.RaiseEvent([&](ITrayIconEvents& sink, std::int16_t& index) {
         sink.OLEStartDrag(index, data, allowedEffects);
     });
-    drags.push_back(DragResult{data.text, data.format, allowedEffects, data.dataSet});
+    const bool started = data.dataSet && allowedEffects != 0;
+    // The release that ends a drag is no click.
+    if (started) owner_.gesture_.dragged = true;
+    drags.push_back(DragResult{data.text, data.format, allowedEffects, data.dataSet, started});
 }
 
 // ---- Tray icon control
@@ -212,6 +215,68 @@ void FakeTrayIcon::ShortCutClick(std::int16_t shift) {
         std::int16_t s = shift;
         sink.ShortCutClick(index, s);
     });
+}
+
+// ---- What the shell reports, by the real control's rules
+
+bool FakeTrayIcon::ShortCutHeld(std::int16_t shift) const {
+    return item_.shortCutActive && item_.shortCut != 0 &&
+           (shift & kShortCutCtrlShift) == item_.shortCut;
+}
+
+void FakeTrayIcon::ShellMove() {
+    gesture_.pointerOver = true;
+    MouseMove(gesture_.heldButtons);
+}
+
+void FakeTrayIcon::ShellLeave() {
+    if (!gesture_.pointerOver) return;
+    gesture_.pointerOver = false;
+    MouseMove(-1);
+}
+
+void FakeTrayIcon::ShellButtonDown(std::int16_t button, std::int16_t shift) {
+    gesture_.heldButtons |= button;
+    if (button == kButtonLeft) gesture_.dragged = false;
+    if (button == kButtonRight) {
+        // The short-dial gesture replaces the press's event.
+        gesture_.shortCutGesture = ShortCutHeld(shift);
+        if (gesture_.shortCutGesture) return;
+    }
+    MouseDown(button, shift);
+}
+
+void FakeTrayIcon::ShellButtonUp(std::int16_t button, std::int16_t shift) {
+    gesture_.heldButtons &= ~static_cast<std::int32_t>(button);
+    if (button == kButtonRight && (gesture_.shortCutGesture || ShortCutHeld(shift))) {
+        gesture_.shortCutGesture = false;
+        ShortCutClick(shift);
+        return;
+    }
+    if (button == kButtonLeft) {
+        if (gesture_.swallowNextUp) {
+            gesture_.swallowNextUp = false;
+        } else if (gesture_.dragged) {
+            gesture_.dragged = false;
+        } else {
+            gesture_.clickPending = true;
+            gesture_.pendingClickShift = shift;
+        }
+    }
+    MouseUp(button, shift);
+}
+
+void FakeTrayIcon::ShellDoubleClick(std::int16_t shift) {
+    gesture_.heldButtons |= kButtonLeft;
+    gesture_.clickPending = false;
+    gesture_.swallowNextUp = true;
+    DblClick(kButtonLeft, shift);
+}
+
+void FakeTrayIcon::DoubleClickTimeElapsed() {
+    if (!gesture_.clickPending) return;
+    gesture_.clickPending = false;
+    Click(kButtonLeft, gesture_.pendingClickShift);
 }
 
 // ---- Creation

@@ -113,7 +113,7 @@ class FakeTrayItem : public ITrayIconItem {
     void OLEDrag() override;
 
     std::string dialCaption;
-    std::int16_t shortCut = 0;
+    std::int16_t shortCut = kShortCutShift;  // the real control's own default
     bool shortCutActive = false;
     bool blinking = false;
     PicturePtr blinkIcon;
@@ -131,6 +131,7 @@ class FakeTrayItem : public ITrayIconItem {
         std::int16_t format;
         std::int32_t allowedEffects;
         bool dataSet;
+        bool started;  // the handler offered text and effects, so the drag ran
     };
     std::vector<DragResult> drags;
 
@@ -152,7 +153,8 @@ class FakeTrayIcon : public ITrayIcon {
     std::uintptr_t ownerWindow() const { return ownerWindow_; }
     std::size_t SinkCount() const { return sinks_->size(); }
 
-    // Raise the control's events to every subscribed sink, item index 1.
+    // Raise one of the control's events as it is to every subscribed sink, item
+    // index 1: for tests of a single handler.
     void MouseMove(std::int32_t value);
     void MouseDown(std::int16_t button, std::int16_t shift = 0);
     void MouseUp(std::int16_t button, std::int16_t shift = 0);
@@ -160,10 +162,39 @@ class FakeTrayIcon : public ITrayIcon {
     void DblClick(std::int16_t button = kButtonLeft, std::int16_t shift = 0);
     void ShortCutClick(std::int16_t shift);
 
+    // What the shell reports of the user's mouse on the icon. The control turns it
+    // into its events by the real control's rules: a move reports the buttons held;
+    // the pointer leaving is reported once per visit; a right press with the
+    // short-dial keys held is silent and its release raises ShortCutClick; a left
+    // release raises Click only once the double-click time has passed, and never
+    // for the release of a double click or of a press that became a drag; the
+    // second press of a double click raises DblClick instead of MouseDown; other
+    // buttons raise no Click.
+    void ShellMove();
+    void ShellLeave();
+    void ShellButtonDown(std::int16_t button, std::int16_t shift = 0);
+    void ShellButtonUp(std::int16_t button, std::int16_t shift = 0);
+    void ShellDoubleClick(std::int16_t shift = 0);
+    void DoubleClickTimeElapsed();
+    bool PointerOver() const { return gesture_.pointerOver; }
+
   private:
     friend class FakeTrayItem;
     template <class F>
     void RaiseEvent(F&& raiseOne);
+    bool ShortCutHeld(std::int16_t shift) const;
+
+    // The control's own record of the gesture under way.
+    struct Gesture {
+        std::int32_t heldButtons = 0;
+        bool pointerOver = false;
+        bool clickPending = false;
+        std::int16_t pendingClickShift = 0;
+        bool swallowNextUp = false;  // the release that ends a double click
+        bool dragged = false;        // the left press turned into a drag
+        bool shortCutGesture = false;
+    };
+    Gesture gesture_;
 
     struct SinkEntry {
         std::uint64_t cookie;

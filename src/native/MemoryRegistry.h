@@ -69,12 +69,15 @@ class MemoryRegistry : public IRegistry {
     std::optional<std::string> KeyClass(RegKey root, const std::string& path) const;
     // Removes a key with everything below it.
     void RemoveTree(RegKey root, const std::string& path);
+    // Creates the key and the keys on the way; throws QorError for a bad path.
+    void CreatePath(RegKey root, const std::string& path);
+    // Removes one value; nothing when the key or the value does not exist.
+    void RemoveValue(RegKey root, const std::string& path, const std::string& name);
+    // Whether the system's functions would take the path below a root.
+    static bool IsKeyPath(const std::string& path);
     std::size_t OpenHandleCount() const { return handles_.size(); }
 
-    // Applies a registry export ("Windows Registry Editor Version 5.00" or
-    // "REGEDIT4"): [key], [-key], "name"="text", @="text", "name"=dword:hex,
-    // "name"=hex:bytes, "name"=-, comments and blank lines. A line it cannot read
-    // throws QorError naming the line number; what came before stays applied.
+    // Applies a registry export (see RegFile.h).
     void LoadRegFile(const std::string& text);
 
   private:
@@ -109,6 +112,7 @@ class MemoryRegistry : public IRegistry {
     std::shared_ptr<Key> Find(const std::shared_ptr<Key>& from,
                               const std::vector<std::string>& parts) const;
     std::shared_ptr<Key> FindPath(RegKey root, const std::string& path) const;
+    const Value* FindValue(RegKey root, const std::string& path, const std::string& name) const;
     std::shared_ptr<Key> MakePath(RegKey root, const std::string& path);
     bool Denied(RegKey root) const;
     RegKey NewHandle(std::shared_ptr<Key> key, RegKey root, std::uint32_t access);

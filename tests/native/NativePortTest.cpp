@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+
 #include "native/FakeComponents.h"
 #include "native/NativePlatform.h"
 
@@ -128,6 +131,119 @@ TEST(FakeTrayIconTest, DragAsksTheSinksAndSinksMayLeaveDuringAnEvent) {
     EXPECT_THROW(item.SetIcon(nullptr), QorError);
     item.SetVisible(true);
     EXPECT_EQ(item.setLog, std::vector<std::int32_t>{trayid::kVisible});
+}
+
+// Writes down every event the control raises; on the second move of a press it
+// starts a drag the way the component does, offering text or not.
+class GestureLog : public ITrayIconEvents {
+  public:
+    GestureLog(FakeTrayIcon& tray, bool offer) : tray_(tray), offer_(offer) {}
+    void MouseMove(std::int16_t&, std::int32_t& v) override {
+        Log("Move " + std::to_string(v));
+        if (v > 0 && ++movesHeld_ == 2) tray_.item().OLEDrag();
+    }
+    void MouseDown(std::int16_t&, std::int16_t& b, std::int16_t& s) override {
+        movesHeld_ = 0;
+        Log("Down " + std::to_string(b) + " " + std::to_string(s));
+    }
+    void MouseUp(std::int16_t&, std::int16_t& b, std::int16_t& s) override {
+        Log("Up " + std::to_string(b) + " " + std::to_string(s));
+    }
+    void Click(std::int16_t&, std::int16_t& b, std::int16_t& s) override {
+        Log("Click " + std::to_string(b) + " " + std::to_string(s));
+    }
+    void DblClick(std::int16_t&, std::int16_t& b, std::int16_t&) override {
+        Log("DblClick " + std::to_string(b));
+    }
+    void ShortCutClick(std::int16_t&, std::int16_t& s) override {
+        Log("ShortCutClick " + std::to_string(s));
+    }
+    void OLEStartDrag(std::int16_t&, IDragData& data, std::int32_t& effects) override {
+        Log("StartDrag");
+        if (!offer_) return;
+        data.SetData("0612", kClipboardFormatText);
+        effects = kDropEffectCopyOrMove;
+    }
+    void OLEDragOver(std::int16_t&, IDragData&, std::int32_t&, std::int16_t&, std::int16_t&, float&,
+                     float&, std::int16_t&) override {}
+    void OLECompleteDrag(std::int16_t&, std::int32_t&) override {}
+    void OLEGiveFeedback(std::int16_t&, std::int32_t&, bool&) override {}
+    std::string log;
+
+  private:
+    void Log(const std::string& e) { log += (log.empty() ? "" : ", ") + e; }
+    FakeTrayIcon& tray_;
+    bool offer_;
+    int movesHeld_ = 0;
+};
+
+// Plays what the shell reports, one step per word: "D1" a press of button 1, "U2+1"
+// the release of button 2 with modifiers 1, "X" the second press of a double
+// click, "M" a move, "L" the pointer found gone, "W" the double-click time passing.
+void PlayShell(FakeTrayIcon& tray, const std::string& steps) {
+    std::istringstream words(steps);
+    for (std::string w; words >> w;) {
+        const auto button = static_cast<std::int16_t>(w.size() > 1 ? w[1] - '0' : 0);
+        const auto shift = static_cast<std::int16_t>(w.size() > 3 ? w[3] - '0' : 0);
+        switch (w[0]) {
+            case 'D':
+                tray.ShellButtonDown(button, shift);
+                break;
+            case 'U':
+                tray.ShellButtonUp(button, shift);
+                break;
+            case 'X':
+                tray.ShellDoubleClick();
+                break;
+            case 'M':
+                tray.ShellMove();
+                break;
+            case 'L':
+                tray.ShellLeave();
+                break;
+            case 'W':
+                tray.DoubleClickTimeElapsed();
+                break;
+            default:
+                FAIL() << w;
+        }
+    }
+}
+
+// The stand-in must raise what the real control raises for each gesture, with the
+// same suppressions: the scenarios play the same gestures in both worlds.
+TEST(FakeTrayIconTest, GesturesRaiseWhatTheRealControlRaises) {
+    struct Case {
+        const char* gesture;
+        const char* shell;
+        const char* events;
+        bool offer = true;         // the component offers text when the drag starts
+        bool shortDialOn = false;  // short dial on for Ctrl
+    };
+    const Case cases[] = {
+        {"click", "D1 U1+2 W", "Down 1 0, Up 1 2, Click 1 2"},
+        {"the Click waits for the double-click time", "D1 U1", "Down 1 0, Up 1 0"},
+        {"double click, then a click", "D1 U1 X U1 W D1 U1 W",
+         "Down 1 0, Up 1 0, DblClick 1, Up 1 0, Down 1 0, Up 1 0, Click 1 0"},
+        {"drag, then a click", "D1 M M U1 W D1 U1 W",
+         "Down 1 0, Move 1, Move 1, StartDrag, Up 1 0, Down 1 0, Up 1 0, Click 1 0"},
+        {"a drag that offered nothing is a click", "D1 M M U1 W",
+         "Down 1 0, Move 1, Move 1, StartDrag, Up 1 0, Click 1 0", false},
+        {"no click but the left one", "D4 U4 D2+1 U2+1 W", "Down 4 0, Up 4 0, Down 2 1, Up 2 1"},
+        {"short dial: a silent press", "D2+2 U2", "ShortCutClick 0", true, true},
+        {"short-dial keys without the short dial", "D2+2 U2+2", "Down 2 2, Up 2 2"},
+        {"leaving once per visit", "L M L L", "Move 0, Move -1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gesture);
+        FakeTrayIcon tray;
+        tray.item().shortCut = kShortCutCtrl;
+        tray.item().shortCutActive = c.shortDialOn;
+        GestureLog log(tray, c.offer);
+        auto subscription = tray.Advise(log);
+        PlayShell(tray, c.shell);
+        EXPECT_EQ(log.log, c.events);
+    }
 }
 
 TEST(FakeTranslatorTest, TranslatesLiteralsOnly) {

@@ -16,9 +16,11 @@
 namespace qor::sim {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(ScenarioScript, RejectsUnreadableLinesNamingFileAndLine) {
     struct Case {
-        const char* text;
+        std::string text;
         int line;
         const char* message;
     };
@@ -33,6 +35,29 @@ TEST(ScenarioScript, RejectsUnreadableLinesNamingFileAndLine) {
         {"tray press thumb", 1, "unknown button 'thumb'"},
         {"reg HKXX\\Software Name = \"1\"", 1, "starts with HKCU"},
         {"expect frobnicate", 1, "unknown expectation 'frobnicate'"},
+        // Numbers out of their range stop the scenario rather than being cut to fit.
+        {"tick 0", 1, "tick count 0 is out of range (1 to 10000)"},
+        {"tick 10001", 1, "tick count 10001 is out of range (1 to 10000)"},
+        {"tick 99999999999999999999999", 1, "is out of range (1 to 10000)"},
+        {"reg HKCU\\X V = dword 0x100000000", 1, "dword value 0x100000000 is out of range"},
+        {"reg HKCU\\X V = dword -1", 1, "dword value -1 is out of range (0 to 4294967295)"},
+        {"config-changed 1 wparam 4294967296", 1, "wparam 4294967296 is out of range"},
+        {"expect shortcut 32768", 1, "short-cut modifiers 32768 is out of range"},
+        {"phone connection 2147483648", 1, "is out of range (-2147483648 to 2147483647)"},
+        {"expect monitor-requests 201 -1", 1, "request count -1 is out of range"},
+        {"expect state 10", 1, "unknown tray state '10'"},
+        {"tick 0x", 1, "expected a number for tick count, not '0x'"},
+        // A registry path must name a key.
+        {"reg HKCU\\ V = \"1\"", 1, "has an empty name in it"},
+        {"reg HKCU\\\\Software V = \"1\"", 1, "has an empty name in it"},
+        {"reg HKCU\\Software\\\\X V delete", 1, "has an empty name in it"},
+        {"reg HKLM\\Software\\ V = dword 1", 1, "has an empty name in it"},
+        {"reg HKCU\\Software\\" + std::string(256, 'x') + " V = \"1\"", 1,
+         "longer than 255 characters"},
+        // Texts: nothing is split or cut silently.
+        {"say \"a\"b", 1, "joined to what follows it"},
+        {"clipboard 06\"12\"", 1, "joined to the word before it"},
+        {"client tooltip \"a\0b\""s, 1, "a NUL character"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -65,16 +90,20 @@ TEST(ScenarioRun, FailedExpectationNamesLineExpectedAndActualAndRunGoesOn) {
     std::ostringstream out;
     const auto result = RunScenario(
         "phone extension 201\nclient create\nexpect icon 10011\nexpect visible no\nexpect state "
-        "Hidden",
+        "Hidden\nexpect state 5",
         "t.scn", out, {});
     EXPECT_FALSE(result.passed);
-    EXPECT_EQ(result.failedExpectations, 2);
+    EXPECT_EQ(result.failedExpectations, 3);
     const auto text = out.str();
     EXPECT_NE(text.find("t.scn:3: expectation failed: expect icon 10011\n  expected: 10011\n"
                         "  actual:   10022"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("t.scn:4: expectation failed"), std::string::npos) << text;
+    EXPECT_NE(text.find("t.scn:6: expectation failed: expect state 5\n  expected: Talking\n"
+                        "  actual:   Hidden"),
+              std::string::npos)
+        << text;
 }
 
 TEST(ScenarioRun, ImpossibleStepStopsWithFileAndLine) {

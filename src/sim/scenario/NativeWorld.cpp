@@ -149,61 +149,89 @@ TrayView NativeWorld::Tray() {
     return view;
 }
 
-void NativeWorld::TrayMove(std::int32_t value) {
-    TrayControl().MouseMove(value);
+FakeTrayIcon& NativeWorld::ShownIcon() {
+    auto& tray = TrayControl();
+    if (!tray.item().visible)
+        throw std::runtime_error("The tray icon control shows no icon in the notification area");
+    return tray;
+}
+
+// The gestures send the control what the shell would report of them; the control
+// raises its events by its own rules. A release's Click waits for the double-click
+// time, which passes before the gesture ends.
+
+void NativeWorld::TrayMove() {
+    ShownIcon().ShellMove();
+}
+
+void NativeWorld::TrayLeave() {
+    auto& tray = ShownIcon();
+    // Only a pointer that was over the icon can leave it.
+    if (!tray.PointerOver()) tray.ShellMove();
+    tray.ShellLeave();
 }
 
 void NativeWorld::TrayPress(std::int16_t button, std::int16_t shift) {
-    TrayControl().MouseDown(button, shift);
+    ShownIcon().ShellButtonDown(button, shift);
 }
 
 void NativeWorld::TrayRelease(std::int16_t button, std::int16_t shift) {
-    TrayControl().MouseUp(button, shift);
+    auto& tray = ShownIcon();
+    tray.ShellButtonUp(button, shift);
+    tray.DoubleClickTimeElapsed();
 }
 
 void NativeWorld::TrayClick(std::int16_t button) {
-    // What the control reports for one click: press, release, click.
-    auto& tray = TrayControl();
-    tray.MouseDown(button);
-    tray.MouseUp(button);
-    tray.Click(button);
+    auto& tray = ShownIcon();
+    tray.ShellButtonDown(button);
+    tray.ShellButtonUp(button);
+    tray.DoubleClickTimeElapsed();
 }
 
 void NativeWorld::TrayDoubleClick() {
-    auto& tray = TrayControl();
-    tray.MouseDown(1);
-    tray.MouseUp(1);
-    tray.Click(1);
-    tray.DblClick(1);
-    tray.MouseUp(1);
+    // The shell reports the second press as a double click.
+    auto& tray = ShownIcon();
+    tray.ShellButtonDown(kButtonLeft);
+    tray.ShellButtonUp(kButtonLeft);
+    tray.ShellDoubleClick();
+    tray.ShellButtonUp(kButtonLeft);
+    tray.DoubleClickTimeElapsed();
 }
 
 void NativeWorld::TrayShortDial(std::int16_t shift) {
-    TrayControl().ShortCutClick(shift);
+    // Without the short dial set up for exactly these keys the right press would
+    // open the menu instead: not the gesture that was asked for.
+    auto& tray = ShownIcon();
+    const auto& item = tray.item();
+    if (!item.shortCutActive || item.shortCut != (shift & kShortCutCtrlShift))
+        throw std::runtime_error("The tray icon's short dial is not set up for these keys");
+    tray.ShellButtonDown(kButtonRight, shift);
+    tray.ShellButtonUp(kButtonRight, shift);
 }
 
 void NativeWorld::TrayDrag() {
-    // Press, two pointer moves while held (the control's drag threshold), release.
-    auto& tray = TrayControl();
-    tray.MouseDown(1);
-    tray.MouseMove(0);
-    tray.MouseMove(0);
-    tray.MouseUp(1);
+    // Press, two pointer moves while held (the component's drag threshold), release.
+    auto& tray = ShownIcon();
+    tray.ShellButtonDown(kButtonLeft);
+    tray.ShellMove();
+    tray.ShellMove();
+    tray.ShellButtonUp(kButtonLeft);
+    tray.DoubleClickTimeElapsed();
 }
 
 PopupOutcome NativeWorld::RightClickPopup(const std::string& choice) {
     popupChoice_ = choice;
     popupOutcome_ = {};
-    auto& tray = TrayControl();
+    auto& tray = ShownIcon();
     try {
-        tray.MouseDown(2);
+        tray.ShellButtonDown(kButtonRight);
     } catch (...) {
         popupChoice_.clear();
         throw;
     }
     popupChoice_.clear();
     const auto outcome = popupOutcome_;
-    tray.MouseUp(2);
+    tray.ShellButtonUp(kButtonRight);
     return outcome;
 }
 
@@ -257,7 +285,7 @@ Recordings NativeWorld::Recorded() {
         if (form && w == form) ++r.formForegroundCalls;
     if (components_.trayIcon)
         for (const auto& d : components_.trayIcon->item().drags)
-            r.drags.push_back({d.text, d.format, d.allowedEffects});
+            if (d.started) r.drags.push_back({d.text, d.format, d.allowedEffects});
     return r;
 }
 

@@ -61,7 +61,8 @@ class NativeWorld final : public World {
 
     bool HasTray() override;
     TrayView Tray() override;
-    void TrayMove(std::int32_t value) override;
+    void TrayMove() override;
+    void TrayLeave() override;
     void TrayPress(std::int16_t button, std::int16_t shift) override;
     void TrayRelease(std::int16_t button, std::int16_t shift) override;
     void TrayClick(std::int16_t button) override;
@@ -87,6 +88,8 @@ class NativeWorld final : public World {
 
   private:
     FakeTrayIcon& TrayControl();
+    // The control of an icon the shell shows: the user can reach no other.
+    FakeTrayIcon& ShownIcon();
     ClickToCall& ClickToCallObject();
 
     NativePlatform platform_;

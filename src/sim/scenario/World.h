@@ -117,13 +117,17 @@ class World {
     // make them.
     virtual bool HasTray() = 0;
     virtual TrayView Tray() = 0;
-    virtual void TrayMove(std::int32_t value) = 0;  // -1: the pointer leaves the icon
+    // Each gesture is what a user does on the icon; the control turns it into its
+    // events by its own rules, and a gesture ends once the control has raised all
+    // it raises for it (a release's delayed Click included).
+    virtual void TrayMove() = 0;
+    virtual void TrayLeave() = 0;  // onto the icon first when the pointer is elsewhere
     virtual void TrayPress(std::int16_t button, std::int16_t shift) = 0;
     virtual void TrayRelease(std::int16_t button, std::int16_t shift) = 0;
-    virtual void TrayClick(std::int16_t button) = 0;  // press, release, click
+    virtual void TrayClick(std::int16_t button) = 0;  // press and release
     virtual void TrayDoubleClick() = 0;
-    virtual void TrayShortDial(std::int16_t shift) = 0;
-    virtual void TrayDrag() = 0;  // press, two moves while held, release
+    virtual void TrayShortDial(std::int16_t shift) = 0;  // throws unless set up for those keys
+    virtual void TrayDrag() = 0;                         // press, two moves while held, release
     // A right press on the icon; the popup it opens is answered by choosing the
     // item named `choice` (empty: dismissed); then the right release.
     virtual PopupOutcome RightClickPopup(const std::string& choice) = 0;

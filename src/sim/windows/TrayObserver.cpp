@@ -590,16 +590,26 @@ void TrayObserver::Press(short button, short shift) {
 
 void TrayObserver::Release(short button, short shift) {
     const UINT up = UpMessage(button);
-    HeldKeys keys(shift);
-    if (shift) pump_(kKeySettleMs);
-    Gesture(
-        {up},
-        [button](const EventList& e) {
-            return Count(e, kTrayMouseUp, button) > 0 ||
-                   std::any_of(e.begin(), e.end(),
-                               [](const TrayEvent& t) { return t.id == kTrayShortCutClick; });
-        },
-        "MouseUp");
+    const std::size_t from = state_->events.size();
+    {
+        HeldKeys keys(shift);
+        if (shift) pump_(kKeySettleMs);
+        Gesture(
+            {up},
+            [button](const EventList& e) {
+                return Count(e, kTrayMouseUp, button) > 0 ||
+                       std::any_of(e.begin(), e.end(),
+                                   [](const TrayEvent& t) { return t.id == kTrayShortCutClick; });
+            },
+            "MouseUp");
+    }
+    // A left release is followed by the control's delayed Click unless it ended a
+    // double click or a drag; either way the Click belongs to this gesture, not to
+    // whichever step happens to be running when the double-click time is over.
+    if (button == 1)
+        WaitUntil(
+            from, [](const EventList& e) { return Count(e, kTrayClick, 1) > 0; },
+            GetDoubleClickTime() + kPointerSettleMs);
 }
 
 void TrayObserver::Click(short button) {

@@ -244,12 +244,12 @@ void WineWorld::AddProgram(const std::string& path) {
 
 // ---- The tray icon
 
-void WineWorld::TrayMove(std::int32_t value) {
-    if (value == -1) {
-        tray_->Leave();
-    } else {
-        tray_->Move();
-    }
+void WineWorld::TrayMove() {
+    tray_->Move();
+}
+
+void WineWorld::TrayLeave() {
+    tray_->Leave();
 }
 
 void WineWorld::TrayPress(std::int16_t button, std::int16_t shift) {

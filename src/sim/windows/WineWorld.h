@@ -51,7 +51,8 @@ class WineWorld final : public World {
 
     bool HasTray() override { return tray_->Exists(); }
     TrayView Tray() override { return tray_->View(); }
-    void TrayMove(std::int32_t value) override;
+    void TrayMove() override;
+    void TrayLeave() override;
     void TrayPress(std::int16_t button, std::int16_t shift) override;
     void TrayRelease(std::int16_t button, std::int16_t shift) override;
     void TrayClick(std::int16_t button) override;
