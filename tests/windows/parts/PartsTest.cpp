@@ -2,7 +2,6 @@
 // ProgID and called late-bound through the dispatch ids of their contracts.
 //   partstest <case>   runs one case and ends with "RESULT <case> ok|failed"
 //   partstest keeper   keeps one tray icon of its own (removing the last icon stalls)
-//   partstest gallery <file>  shows one tray icon per state and writes their rects
 
 #include <windows.h>
 
@@ -11,10 +10,14 @@
 #include <olectl.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "windows/icons/SizedIcon.h"
 
 namespace {
 
@@ -107,27 +110,69 @@ IDispatch* GetIcon(IDispatch* icons, short id) {
     return picture;
 }
 
-// The icon behind a picture, and the size it has.
-int IconSize(IDispatch* picture) {
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// An icon's colour bits as 32-bpp rows: equal for equal drawings, whatever the handle.
+std::vector<std::uint8_t> IconPixels(HICON icon) {
+    std::vector<std::uint8_t> pixels;
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return pixels;
+    BITMAP size{};
+    HBITMAP bitmap = info.hbmColor ? info.hbmColor : info.hbmMask;
+    GetObjectW(bitmap, sizeof(size), &size);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = size.bmWidth;
+    format.bmiHeader.biHeight = -size.bmHeight;  // top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    pixels.resize(static_cast<size_t>(size.bmWidth) * size.bmHeight * 4);
+    HDC screen = GetDC(nullptr);
+    if (!GetDIBits(screen, bitmap, 0, size.bmHeight, pixels.data(), &format, DIB_RGB_COLORS))
+        pixels.clear();
+    ReleaseDC(nullptr, screen);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return pixels;
+}
+
+HICON HandleOf(IDispatch* picture) {
     IPicture* ole = nullptr;
     if (!picture || FAILED(picture->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&ole))))
-        return 0;
+        return nullptr;
     OLE_HANDLE handle = 0;
     SHORT type = 0;
     ole->get_Type(&type);
     ole->get_Handle(&handle);
-    ICONINFO info{};
-    int size = 0;
-    if (type == PICTYPE_ICON &&
-        GetIconInfo(static_cast<HICON>(LongToHandle(static_cast<LONG>(handle))), &info)) {
-        BITMAP bitmap{};
-        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-        size = bitmap.bmWidth;
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-    }
     ole->Release();
-    return size;
+    return type == PICTYPE_ICON ? static_cast<HICON>(LongToHandle(static_cast<LONG>(handle)))
+                                : nullptr;
+}
+
+// The icon behind a picture, and the size it has.
+int IconSize(IDispatch* picture) {
+    return IconWidth(HandleOf(picture));
+}
+
+// A library picture's icon drawn at size x size, as the tray control asks for it.
+HICON SizedIconOf(IDispatch* picture, int size) {
+    qor::icons::ISizedIcon* sizes = nullptr;
+    HICON icon = nullptr;
+    if (picture && SUCCEEDED(picture->QueryInterface(__uuidof(qor::icons::ISizedIcon),
+                                                     reinterpret_cast<void**>(&sizes)))) {
+        sizes->IconOfSize(size, size, &icon);
+        sizes->Release();
+    }
+    return icon;
 }
 
 void TestIcons() {
@@ -145,6 +190,17 @@ void TestIcons() {
             CHECK(SUCCEEDED(Call(icons, 2, DISPATCH_METHOD, {&idArg, &sizeArg}, &result)));
             CHECK(result.vt == VT_DISPATCH && IconSize(result.pdispVal) == size);
         }
+        // The picture also gives its icon at every size the notification area may want.
+        Var sized(GetIcon(icons, id));
+        for (int size : {16, 20, 24, 28, 32, 40, 48, 64}) {
+            HICON icon = SizedIconOf(sized.pdispVal, size);
+            if (IconWidth(icon) != size)
+                std::printf("icon %d at %d: %d\n", id, size, IconWidth(icon));
+            CHECK(IconWidth(icon) == size);
+            DestroyIcon(icon);
+        }
+        CHECK(IconSize(sized.pdispVal) == small);  // the picture itself is unchanged
+        CHECK(!SizedIconOf(sized.pdispVal, 0) && !SizedIconOf(sized.pdispVal, 257));
     }
     // An unknown id fails with a COM error that says which icon is missing.
     short unknown = 4242;
@@ -346,8 +402,21 @@ class Sink : public IDispatch {
     struct Raised {
         DISPID id;
         long first;  // Value, Button, Shift or Effect: the first argument after Index
+        bool operator==(const Raised&) const = default;
     };
     std::vector<Raised> events;
+    // When set, a right press opens a popup menu owned by this window at the
+    // pointer, as the tray form does; where the pointer was is kept.
+    HWND menuOwner = nullptr;
+    POINT pointerAtMenu{};
+
+    // The events of buttons and clicks, in order; pointer moves left out.
+    std::vector<Raised> Presses() const {
+        std::vector<Raised> presses;
+        for (const auto& e : events)
+            if (e.id != kMouseMove) presses.push_back(e);
+        return presses;
+    }
 
     int Count(DISPID id, long first) const {
         int n = 0;
@@ -389,10 +458,39 @@ class Sink : public IDispatch {
             *V_I4REF(&p->rgvarg[0]) = 3;
         }
         events.push_back({id, first});
+        if (id == kMouseDown && first == 2 && menuOwner) {
+            GetCursorPos(&pointerAtMenu);
+            ShowMenuAtPointer(menuOwner);
+        }
         return S_OK;
     }
     IID events_ = IID_NULL;
+
+  private:
+    static void ShowMenuAtPointer(HWND owner);
 };
+
+RECT gMenuRect{};
+
+// Closes the popup as a user pressing Escape would, after noting where it was.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND menu = FindWindowW(L"#32768", nullptr)) GetWindowRect(menu, &gMenuRect);
+    EndMenu();
+}
+
+void Sink::ShowMenuAtPointer(HWND owner) {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Answer");
+    POINT at{};
+    GetCursorPos(&at);
+    gMenuRect = {};
+    SetForegroundWindow(owner);
+    SetTimer(nullptr, 0, 300, CloseMenu);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner, nullptr);
+    PostMessageW(owner, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
 
 std::vector<HWND> ShellIcons() {
     std::vector<HWND> found;
@@ -469,39 +567,164 @@ void Post(HWND icon, UINT message) {
     PostMessageW(icon, message, 0, MAKELPARAM(8, 8));
 }
 
-void TestTray() {
+// What the control told the shell: each Shell_NotifyIconW call, with the size and
+// pixels of the icon it handed over.
+struct ShellCall {
+    DWORD message;
+    NOTIFYICONDATAW data;
+    int iconWidth;
+    std::vector<std::uint8_t> pixels;
+};
+std::vector<ShellCall> gShellCalls;
+BOOL(WINAPI* gShellNotify)(DWORD, PNOTIFYICONDATAW) = nullptr;
+
+BOOL WINAPI RecordShellCall(DWORD message, PNOTIFYICONDATAW data) {
+    const bool icon = data->uFlags & NIF_ICON;
+    gShellCalls.push_back({message, *data, icon ? IconWidth(data->hIcon) : 0,
+                           icon ? IconPixels(data->hIcon) : std::vector<std::uint8_t>{}});
+    return gShellNotify(message, data);
+}
+
+// Routes the control's calls of Shell_NotifyIconW through RecordShellCall, by the
+// import slot of its module.
+bool RecordShellCalls() {
+    if (gShellNotify) return true;
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"trayicon.ocx"));
+    if (!base) return false;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* name =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(name->Name), "Shell_NotifyIconW") != 0)
+                continue;
+            DWORD protection = 0;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE,
+                           &protection);
+            gShellNotify = reinterpret_cast<decltype(gShellNotify)>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&RecordShellCall);
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection,
+                           &protection);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The recorded calls from `from` on that gave the shell an icon.
+std::vector<const ShellCall*> IconCalls(size_t from) {
+    std::vector<const ShellCall*> found;
+    for (size_t i = from; i < gShellCalls.size(); ++i) {
+        const ShellCall& call = gShellCalls[i];
+        if ((call.message == NIM_ADD || call.message == NIM_MODIFY) &&
+            (call.data.uFlags & NIF_ICON))
+            found.push_back(&call);
+    }
+    return found;
+}
+
+int CountCalls(size_t from, DWORD message) {
+    int n = 0;
+    for (size_t i = from; i < gShellCalls.size(); ++i) n += gShellCalls[i].message == message;
+    return n;
+}
+
+// One tray icon control shown in the notification area with a library picture,
+// a sink listening to its events, and the shell's calls recorded from its start.
+struct ShownTray {
     IDispatch* icons = Create(L"QORIcons.Icons");
     IDispatch* control = Create(L"TrayIconCtl.TrayIcon");
-    CHECK(icons && control);
-    if (!icons || !control) return;
-    const size_t before = ShellIcons().size();
-
-    Var index(short{1}), item;
-    CHECK(SUCCEEDED(Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &item)));
-    Var badIndex(short{2}), none;
-    CHECK(FAILED(Call(control, kItem, DISPATCH_PROPERTYGET, {&badIndex}, &none)));
-    IDispatch* icon = item.pdispVal;
-
+    IDispatch* item = nullptr;
     Sink sink;
-    IProvideClassInfo2* classInfo = nullptr;
-    IConnectionPointContainer* container = nullptr;
     IConnectionPoint* point = nullptr;
     DWORD cookie = 0;
-    control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo));
-    CHECK(classInfo &&
-          SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink.events_)));
-    control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    CHECK(container && SUCCEEDED(container->FindConnectionPoint(sink.events_, &point)));
-    CHECK(point && SUCCEEDED(point->Advise(&sink, &cookie)));
+    size_t before = ShellIcons().size();  // the shell's icons before ours
+    HWND shellIcon = nullptr;             // the shell's window of our icon
+    NOTIFYICONDATAW added{};              // what the control gave the shell to add it
+    bool ok = false;
 
-    Var idle(GetIcon(icons, 10011)), ringing(GetIcon(icons, 10032)), yes(true), no(false);
-    CHECK(SUCCEEDED(Call(icon, kIcon, DISPATCH_PROPERTYPUTREF, {&idle})));
+    explicit ShownTray(short iconId) {
+        CHECK(icons && control && RecordShellCalls());
+        if (!icons || !control || !gShellNotify) return;
+        Var index(short{1}), result;
+        CHECK(SUCCEEDED(Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &result)));
+        item = result.pdispVal;
+        item->AddRef();
+        IProvideClassInfo2* classInfo = nullptr;
+        IConnectionPointContainer* container = nullptr;
+        control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo));
+        CHECK(classInfo &&
+              SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink.events_)));
+        control->QueryInterface(IID_IConnectionPointContainer,
+                                reinterpret_cast<void**>(&container));
+        CHECK(container && SUCCEEDED(container->FindConnectionPoint(sink.events_, &point)));
+        CHECK(point && SUCCEEDED(point->Advise(&sink, &cookie)));
+        if (classInfo) classInfo->Release();
+        if (container) container->Release();
+
+        const size_t from = gShellCalls.size();
+        Var picture(GetIcon(icons, iconId)), yes(true);
+        CHECK(SUCCEEDED(Call(item, kIcon, DISPATCH_PROPERTYPUTREF, {&picture})));
+        CHECK(SUCCEEDED(Call(item, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
+        CHECK(WaitForIcons(before + 1));
+        std::vector<HWND> shown = ShellIcons();
+        shellIcon = shown.size() > before ? shown.back() : nullptr;
+        for (size_t i = from; i < gShellCalls.size(); ++i)
+            if (gShellCalls[i].message == NIM_ADD) added = gShellCalls[i].data;
+        CHECK(added.hWnd && added.uCallbackMessage);
+        ok = point && cookie && added.hWnd;
+    }
+    ~ShownTray() {
+        if (item) {
+            Var no(false);
+            CHECK(SUCCEEDED(Call(item, kVisible, DISPATCH_PROPERTYPUT, {&no})));
+            CHECK(WaitForIcons(before));
+            item->Release();
+        }
+        if (point) {
+            point->Unadvise(cookie);
+            point->Release();
+        }
+        if (control) control->Release();
+        if (icons) icons->Release();
+    }
+    ShownTray(const ShownTray&) = delete;
+    ShownTray& operator=(const ShownTray&) = delete;
+
+    // Posts what the shell posts the icon's owner (version 4): the notice in the low
+    // word, the icon's id in the high word, and where it happened.
+    void Notify(UINT notice, POINT anchor = {}) const {
+        PostMessageW(added.hWnd, added.uCallbackMessage, MAKEWPARAM(anchor.x, anchor.y),
+                     MAKELPARAM(notice, added.uID));
+    }
+    // The middle of the shell's icon, where the shell anchors the menu.
+    POINT Anchor() const {
+        RECT rect{100, 100, 120, 120};
+        if (shellIcon) GetWindowRect(shellIcon, &rect);
+        return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+};
+
+void TestTray() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    IDispatch* icon = tray.item;
+    Sink& sink = tray.sink;
+    HWND ours = tray.shellIcon;
+    const size_t before = tray.before;
+    Var badIndex(short{2}), none;
+    CHECK(FAILED(Call(tray.control, kItem, DISPATCH_PROPERTYGET, {&badIndex}, &none)));
+
+    Var ringing(GetIcon(tray.icons, 10032)), yes(true), no(false);
     Var tip(L"Extension: 2101");
     CHECK(SUCCEEDED(Call(icon, kToolTip, DISPATCH_PROPERTYPUT, {&tip})));
-    CHECK(SUCCEEDED(Call(icon, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
-    CHECK(WaitForIcons(before + 1));
-    std::vector<HWND> shown = ShellIcons();
-    HWND ours = shown.empty() ? nullptr : shown.back();
     CHECK(ShellToolTip(ours) == L"Extension: 2101");
 
     // Tooltips are cut at 127 characters; half a surrogate pair is dropped with it.
@@ -513,7 +736,8 @@ void TestTray() {
     CHECK(ShellToolTip(ours) == std::wstring(126, L'y'));
 
     // A click raises Click once the double-click time has passed; a double click
-    // raises DblClick and no Click.
+    // raises DblClick and no Click. The shell follows each left release with its
+    // selection notice and each right release with its menu notice: no more events.
     Post(ours, WM_LBUTTONDOWN);
     Post(ours, WM_LBUTTONUP);
     Pump(GetDoubleClickTime() + 400);
@@ -594,15 +818,194 @@ void TestTray() {
     sink.events.clear();
     CHECK(SUCCEEDED(Call(icon, kOLEDrag, DISPATCH_METHOD, {})));
     CHECK(sink.Count(kOLEStartDrag) == 1 && sink.Count(kOLECompleteDrag) == 1);
+}
 
-    CHECK(SUCCEEDED(Call(icon, kVisible, DISPATCH_PROPERTYPUT, {&no})));
-    CHECK(WaitForIcons(before));
-    point->Unadvise(cookie);
-    point->Release();
-    container->Release();
-    classInfo->Release();
-    control->Release();
-    icons->Release();
+using Raised = Sink::Raised;
+
+// The keyboard drives the tray as the mouse does: a selection is a left click, the
+// context-menu key a right click whose menu opens at the icon, and afterwards the
+// keyboard focus goes back to the notification area.
+void TestKeys() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    const DWORD clickTime = GetDoubleClickTime();
+    const std::vector<Raised> press = {{kMouseDown, 1}, {kMouseUp, 1}};
+    const std::vector<Raised> click = {{kMouseDown, 1}, {kMouseUp, 1}, {kClick, 1}};
+    struct Selection {
+        const char* what;
+        std::vector<UINT> notices;
+        bool fromKeys;
+    };
+    const Selection selections[] = {
+        {"Space", {NIN_KEYSELECT}, true},
+        {"Enter, which the shell reports twice", {NIN_KEYSELECT, NIN_KEYSELECT}, true},
+        {"a selection that no click came before", {NIN_SELECT}, true},
+        {"a click and the selection the shell sends after it",
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT},
+         false},
+    };
+    for (const Selection& row : selections) {
+        tray.sink.events.clear();
+        const size_t from = gShellCalls.size();
+        for (UINT notice : row.notices) tray.Notify(notice, tray.Anchor());
+        Pump(100);
+        // As for a click, Click waits for the double-click time.
+        const bool early = tray.sink.Presses() == press;
+        Pump(clickTime + 400);
+        const bool events = tray.sink.Presses() == click;
+        const bool focus = CountCalls(from, NIM_SETFOCUS) == (row.fromKeys ? 1 : 0);
+        if (!early || !events || !focus)
+            std::printf("%s: %zu events, focus given back %d times\n", row.what,
+                        tray.sink.Presses().size(), CountCalls(from, NIM_SETFOCUS));
+        CHECK(early && events && focus);
+    }
+
+    // The context-menu key. The form opens its menu where the pointer is: the
+    // control puts the pointer on the icon meanwhile, then back.
+    HWND form = CreateWindowExW(0, L"STATIC", L"form", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                nullptr, nullptr);
+    tray.sink.menuOwner = form;
+    const POINT anchor = tray.Anchor();
+    const std::vector<Raised> rightClick = {{kMouseDown, 2}, {kMouseUp, 2}};
+    Var yes(true), no(false), shiftOnly(short{1});
+    struct Menu {
+        const char* what;
+        std::vector<UINT> notices;
+        bool shortDialOnShift;  // Shift+F10 holds Shift: still the menu
+        bool fromKeys;
+    };
+    const Menu menus[] = {
+        {"the menu key", {WM_CONTEXTMENU}, false, true},
+        {"Shift+F10 while the short dial is Shift", {WM_CONTEXTMENU}, true, true},
+        {"a right click and the menu notice the shell sends after it",
+         {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU},
+         false,
+         false},
+    };
+    for (const Menu& row : menus) {
+        CHECK(SUCCEEDED(Call(tray.item, kShortCut, DISPATCH_PROPERTYPUT, {&shiftOnly})));
+        CHECK(SUCCEEDED(Call(tray.item, kShortCutActive, DISPATCH_PROPERTYPUT,
+                             {row.shortDialOnShift ? &yes : &no})));
+        SetCursorPos(anchor.x + 150, anchor.y + 100);
+        POINT start{};
+        GetCursorPos(&start);
+        if (row.shortDialOnShift) keybd_event(VK_SHIFT, 0, 0, 0);
+        Pump(50);
+        tray.sink.events.clear();
+        const size_t from = gShellCalls.size();
+        for (UINT notice : row.notices) tray.Notify(notice, anchor);
+        Pump(800);
+        if (row.shortDialOnShift) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+        POINT after{};
+        GetCursorPos(&after);
+        const POINT menuAt = row.fromKeys ? anchor : start;
+        const bool events = tray.sink.Presses() == rightClick;
+        const bool atIcon = tray.sink.pointerAtMenu.x == menuAt.x &&
+                            tray.sink.pointerAtMenu.y == menuAt.y && gMenuRect.left == menuAt.x &&
+                            gMenuRect.top == menuAt.y;
+        const bool pointerBack = after.x == start.x && after.y == start.y;
+        const bool focus = CountCalls(from, NIM_SETFOCUS) == (row.fromKeys ? 1 : 0);
+        if (!events || !atIcon || !pointerBack || !focus)
+            std::printf(
+                "%s: %zu events; menu at %ld,%ld (pointer %ld,%ld), wanted %ld,%ld; "
+                "pointer back %d; focus given back %d times\n",
+                row.what, tray.sink.Presses().size(), gMenuRect.left, gMenuRect.top,
+                tray.sink.pointerAtMenu.x, tray.sink.pointerAtMenu.y, menuAt.x, menuAt.y,
+                pointerBack, CountCalls(from, NIM_SETFOCUS));
+        CHECK(events && atIcon && pointerBack && focus);
+    }
+    CHECK(SUCCEEDED(Call(tray.item, kShortCutActive, DISPATCH_PROPERTYPUT, {&no})));
+    tray.sink.menuOwner = nullptr;
+    DestroyWindow(form);
+}
+
+// The notification area wants another icon size at each DPI: the control hands the
+// shell the library's drawing of that size, and chooses again on every change.
+void TestDpi() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    int addedWidth = 0;
+    for (const ShellCall& call : gShellCalls)
+        if (call.message == NIM_ADD) addedWidth = call.iconWidth;
+    CHECK(addedWidth == small);
+
+    Var library(GetIcon(tray.icons, 10011));
+    auto drawing = [&](int size) {
+        HICON icon = SizedIconOf(library.pdispVal, size);
+        std::vector<std::uint8_t> pixels = IconPixels(icon);
+        DestroyIcon(icon);
+        return pixels;
+    };
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    struct Change {
+        const char* what;
+        UINT message;
+        UINT dpi;
+        int size;  // the icon the shell gets; 0: none, nothing changed
+    };
+    const Change changes[] = {
+        {"a screen at 120 DPI", WM_DPICHANGED, 120, 20},
+        {"a screen at 192 DPI", WM_DPICHANGED, 192, 32},
+        {"192 DPI again", WM_DPICHANGED, 192, 0},
+        {"a settings change: the window's own DPI", WM_SETTINGCHANGE, 0, small},
+        {"a screen at 144 DPI", WM_DPICHANGED, 144, 24},
+        {"the shell restarted: the window's own DPI", taskbarCreated, 0, small},
+        {"a screen at 96 DPI", WM_DPICHANGED, 96, 0},
+    };
+    for (const Change& row : changes) {
+        const size_t from = gShellCalls.size();
+        RECT suggested{0, 0, 100, 100};
+        SendMessageW(tray.added.hWnd, row.message, MAKEWPARAM(row.dpi, row.dpi),
+                     row.message == WM_DPICHANGED ? reinterpret_cast<LPARAM>(&suggested) : 0);
+        Pump(50);
+        // A shell that still knows the icon refuses the restart's add: then the
+        // same icon goes again as a change.
+        std::vector<const ShellCall*> sent = IconCalls(from);
+        bool ok = row.size == 0 ? sent.empty() : !sent.empty();
+        for (const ShellCall* call : sent)
+            ok = ok && call->iconWidth == row.size && call->pixels == drawing(row.size);
+        if (!ok)
+            std::printf("%s: %zu icons sent, the last %d px, wanted %d px\n", row.what, sent.size(),
+                        sent.empty() ? 0 : sent.back()->iconWidth, row.size);
+        CHECK(ok);
+    }
+
+    // Both blink pictures follow the size.
+    Var ringing(GetIcon(tray.icons, 10031)), ringing2(GetIcon(tray.icons, 10032)), yes(true),
+        no(false);
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&ringing})));
+    CHECK(SUCCEEDED(Call(tray.item, kBlinkIcon, DISPATCH_PROPERTYPUTREF, {&ringing2})));
+    RECT suggested{};
+    SendMessageW(tray.added.hWnd, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    size_t from = gShellCalls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&yes})));
+    Pump(1300);
+    CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&no})));
+    std::vector<const ShellCall*> blinks = IconCalls(from);
+    int wrong = 0;
+    for (const ShellCall* call : blinks) wrong += call->iconWidth != 24;
+    CHECK(blinks.size() >= 2 && wrong == 0);
+
+    // A picture from elsewhere has one size: the shell gets it as it is.
+    HICON foreign = static_cast<HICON>(
+        LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    PICTDESC description{};
+    description.cbSizeofstruct = sizeof(description);
+    description.picType = PICTYPE_ICON;
+    description.icon.hicon = foreign;
+    IDispatch* picture = nullptr;
+    CHECK(SUCCEEDED(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
+                                             reinterpret_cast<void**>(&picture))));
+    Var foreignPicture(picture);
+    if (picture) picture->Release();
+    from = gShellCalls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&foreignPicture})));
+    SendMessageW(tray.added.hWnd, WM_DPICHANGED, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&suggested));
+    std::vector<const ShellCall*> sent = IconCalls(from);
+    CHECK(sent.size() == 1 && sent[0]->data.hIcon == foreign);
 }
 
 // ---- helpers of the harness ---------------------------------------------------------
@@ -622,42 +1025,12 @@ void Keeper() {
     for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) DispatchMessageW(&msg);
 }
 
-void Gallery(const wchar_t* rectsFile) {
-    const short ids[] = {10021, 10022, 10011, 10031, 10032, 10041, 10051, 10052, 10053,
-                         10061, 10071, 10081, 10091, 10101, 10111, 10112, 1010,  1661};
-    IDispatch* icons = Create(L"QORIcons.Icons");
-    std::vector<IDispatch*> controls;
-    const size_t before = ShellIcons().size();
-    for (short id : ids) {
-        IDispatch* control = Create(L"TrayIconCtl.TrayIcon");
-        Var index(short{1}), item, picture(GetIcon(icons, id)), yes(true);
-        Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &item);
-        Call(item.pdispVal, kIcon, DISPATCH_PROPERTYPUTREF, {&picture});
-        Call(item.pdispVal, kVisible, DISPATCH_PROPERTYPUT, {&yes});
-        controls.push_back(control);
-    }
-    WaitForIcons(before + std::size(ids));
-    Pump(500);
-    // The shell lists icons in the order they came; ours follow the keeper's.
-    FILE* out = _wfopen(rectsFile, L"w");
-    std::vector<HWND> shown = ShellIcons();
-    for (size_t i = 0; i < std::size(ids) && before + i < shown.size(); ++i) {
-        RECT r;
-        GetWindowRect(shown[before + i], &r);
-        std::fprintf(out, "%d %ld %ld %ld %ld\n", ids[i], r.left, r.top, r.right - r.left,
-                     r.bottom - r.top);
-    }
-    std::fclose(out);
-    for (;;) Pump(1000);  // the harness ends the prefix when it has its picture
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring name = argc > 1 ? argv[1] : L"";
     if (name == L"keeper") return Keeper(), 0;
     OleInitialize(nullptr);
-    if (name == L"gallery" && argc > 2) return Gallery(argv[2]), 0;
     if (name == L"icons") {
         TestIcons();
     } else if (name == L"translate") {
@@ -666,6 +1039,10 @@ int wmain(int argc, wchar_t** argv) {
         TestLog(argv[2]);
     } else if (name == L"tray") {
         TestTray();
+    } else if (name == L"keys") {
+        TestKeys();
+    } else if (name == L"dpi") {
+        TestDpi();
     } else {
         std::printf("unknown case\n");
         return 2;
