@@ -130,14 +130,17 @@ HRESULT NotifyIconWindow::Create(HINSTANCE instance) noexcept {
     return S_OK;
 }
 
-// The old picture (and its icon) stays alive until the shell has been told about
-// the new one.
+// The same picture again keeps the icons already drawn from it: new ones would
+// have new handles, and the shell would repaint for nothing. Another picture's
+// old one (and its icons) stays alive until the shell has been told.
 void NotifyIconWindow::SetIcon(TrayPicture icon) noexcept {
+    if (icon == icon_) return;
     TrayPicture old = std::exchange(icon_, std::move(icon));
     Sync();
 }
 
 void NotifyIconWindow::SetBlinkIcon(TrayPicture icon) noexcept {
+    if (icon == blinkIcon_) return;
     TrayPicture old = std::exchange(blinkIcon_, std::move(icon));
     Sync();
 }

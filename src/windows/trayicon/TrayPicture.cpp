@@ -21,8 +21,8 @@ TrayPicture::TrayPicture(IPictureDisp* picture) {
     com::ThrowIfFailed(ole->get_Handle(&handle), "IPicture::get_Handle");
     // OLE_HANDLE is 32 bits; user handles are sign-extended on 64-bit Windows.
     own_ = static_cast<HICON>(LongToHandle(static_cast<LONG>(handle)));
-    keep_ = com::ComPtr<IUnknown>(ole.Get());
-    sizes_ = keep_.As<icons::ISizedIcon>();
+    com::ThrowIfFailed(picture->QueryInterface(IID_IUnknown, picture_.PutVoid()), "IUnknown");
+    sizes_ = picture_.As<icons::ISizedIcon>();
 }
 
 HICON TrayPicture::At(int size) noexcept {

@@ -23,9 +23,14 @@ class TrayPicture {
     // valid until the next call with another size, or until this object goes.
     HICON At(int size) noexcept;
 
+    // Whether both stand for the same picture object.
+    bool operator==(const TrayPicture& other) const noexcept {
+        return picture_.Get() == other.picture_.Get();
+    }
+
   private:
-    HICON own_ = nullptr;  // the picture's icon, alive as long as the picture
-    com::ComPtr<IUnknown> keep_;
+    HICON own_ = nullptr;            // the picture's icon, alive as long as the picture
+    com::ComPtr<IUnknown> picture_;  // its identity
     com::ComPtr<icons::ISizedIcon> sizes_;
     int cachedSize_ = 0;
     com::UniqueHicon cached_;

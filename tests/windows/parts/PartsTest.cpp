@@ -930,6 +930,13 @@ void TestDpi() {
         if (call.message == NIM_ADD) addedWidth = call.iconWidth;
     CHECK(addedWidth == small);
 
+    // The same picture set again sends the shell nothing: it would repaint for nothing.
+    Var shown;
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYGET, {}, &shown)));
+    size_t before = gShellCalls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&shown})));
+    CHECK(IconCalls(before).empty());
+
     Var library(GetIcon(tray.icons, 10011));
     auto drawing = [&](int size) {
         HICON icon = SizedIconOf(library.pdispVal, size);
