@@ -45,7 +45,9 @@ class IconPicture final : public com::ComObject<IconPicture, IPictureDisp, IPict
         if (width <= 0 || height <= 0 || width > kLargestSize || height > kLargestSize)
             return E_INVALIDARG;
         *icon = LoadIconOfSize(id_, width, height);
-        return *icon ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+        if (*icon) return S_OK;
+        const DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
 
     // IPictureDisp: the OLE picture's own properties (Handle, Type, Width...).

@@ -289,7 +289,7 @@ LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             Sync();
             return 0;
         case WM_SETTINGCHANGE:
-            // Among others: the taskbar's icon size, the DPI of a new session.
+            // The small-icon metric may have changed with it (taskbar settings, DPI).
             ChooseIconSize(WindowDpi(window_));
             Sync();
             return 0;
