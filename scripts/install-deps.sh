@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 if [ "${1:-}" != "--native" ]; then
   packages+=(valgrind g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-             wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick x11-apps)
+             wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick fonts-dejavu-core x11-apps)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -3,11 +3,14 @@
 #include <olectl.h>
 
 #include <string>
+#include <utility>
 
 #include "core/common/Error.h"
 #include "windows/com/ClassFactory.h"
 #include "windows/com/Module.h"
+#include "windows/com/Object.h"
 #include "windows/com/Owners.h"
+#include "windows/icons/SizedIcon.h"
 #include "windows/translator/CaptionText.h"
 
 namespace qor::icons {
@@ -16,10 +19,95 @@ namespace {
 constexpr const wchar_t* kSource = L"QORIcons";
 constexpr short kLargestSize = 256;
 
-// A picture that owns the icon: the icon lives exactly as long as the picture.
+HICON LoadIconOfSize(short id, int width, int height) noexcept {
+    // The group's image nearest to the size, scaled to it when none is exact.
+    return static_cast<HICON>(LoadImageW(com::Module::Handle(), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                         width, height, LR_DEFAULTCOLOR));
+}
+
+// A picture of one icon group: an ordinary OLE picture of the size asked for, which
+// every client can use, wrapped so that it also hands out the group's other sizes.
+// The picture keeps the library loaded: the group lives in its resources.
+class IconPicture final : public com::ComObject<IconPicture, IPictureDisp, IPicture, ISizedIcon> {
+  public:
+    IconPicture(short id, com::ComPtr<IPicture> picture, com::ComPtr<IPictureDisp> dispatch)
+        : id_(id), picture_(std::move(picture)), dispatch_(std::move(dispatch)) {}
+
+    void* Cast(REFIID riid) noexcept {
+        if (IsEqualIID(riid, IID_IDispatch)) return static_cast<IPictureDisp*>(this);
+        return ComObject::Cast(riid);
+    }
+
+    // ISizedIcon
+    STDMETHODIMP IconOfSize(int width, int height, HICON* icon) override {
+        if (!icon) return E_POINTER;
+        *icon = nullptr;
+        if (width <= 0 || height <= 0 || width > kLargestSize || height > kLargestSize)
+            return E_INVALIDARG;
+        *icon = LoadIconOfSize(id_, width, height);
+        if (*icon) return S_OK;
+        const DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
+
+    // IPictureDisp: the OLE picture's own properties (Handle, Type, Width...).
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        return dispatch_->GetTypeInfoCount(count);
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+        return dispatch_->GetTypeInfo(index, lcid, info);
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                               DISPID* ids) override {
+        return dispatch_->GetIDsOfNames(riid, names, count, lcid, ids);
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+        return dispatch_->Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+    }
+
+    // IPicture
+    STDMETHODIMP get_Handle(OLE_HANDLE* handle) override { return picture_->get_Handle(handle); }
+    STDMETHODIMP get_hPal(OLE_HANDLE* palette) override { return picture_->get_hPal(palette); }
+    STDMETHODIMP get_Type(SHORT* type) override { return picture_->get_Type(type); }
+    STDMETHODIMP get_Width(OLE_XSIZE_HIMETRIC* width) override {
+        return picture_->get_Width(width);
+    }
+    STDMETHODIMP get_Height(OLE_YSIZE_HIMETRIC* height) override {
+        return picture_->get_Height(height);
+    }
+    STDMETHODIMP Render(HDC dc, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xSrc,
+                        OLE_YPOS_HIMETRIC ySrc, OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc,
+                        LPCRECT bounds) override {
+        return picture_->Render(dc, x, y, cx, cy, xSrc, ySrc, cxSrc, cySrc, bounds);
+    }
+    STDMETHODIMP set_hPal(OLE_HANDLE palette) override { return picture_->set_hPal(palette); }
+    STDMETHODIMP get_CurDC(HDC* dc) override { return picture_->get_CurDC(dc); }
+    STDMETHODIMP SelectPicture(HDC in, HDC* out, OLE_HANDLE* bitmap) override {
+        return picture_->SelectPicture(in, out, bitmap);
+    }
+    STDMETHODIMP get_KeepOriginalFormat(BOOL* keep) override {
+        return picture_->get_KeepOriginalFormat(keep);
+    }
+    STDMETHODIMP put_KeepOriginalFormat(BOOL keep) override {
+        return picture_->put_KeepOriginalFormat(keep);
+    }
+    STDMETHODIMP PictureChanged() override { return picture_->PictureChanged(); }
+    STDMETHODIMP SaveAsFile(LPSTREAM stream, BOOL saveMemCopy, LONG* size) override {
+        return picture_->SaveAsFile(stream, saveMemCopy, size);
+    }
+    STDMETHODIMP get_Attributes(DWORD* attributes) override {
+        return picture_->get_Attributes(attributes);
+    }
+
+  private:
+    short id_;
+    com::ComPtr<IPicture> picture_;
+    com::ComPtr<IPictureDisp> dispatch_;
+};
+
 void PictureOf(short id, int size, IPictureDisp** picture) {
-    com::UniqueHicon icon(static_cast<HICON>(LoadImageW(com::Module::Handle(), MAKEINTRESOURCEW(id),
-                                                        IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    com::UniqueHicon icon(LoadIconOfSize(id, size, size));
     if (!icon)
         throw QorError(err::kInvalidCall, "The icon library has no icon " + std::to_string(id),
                        "QORIcons");
@@ -27,10 +115,16 @@ void PictureOf(short id, int size, IPictureDisp** picture) {
     description.cbSizeofstruct = sizeof(description);
     description.picType = PICTYPE_ICON;
     description.icon.hicon = icon.Get();
-    com::ThrowIfFailed(OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE,
-                                                reinterpret_cast<void**>(picture)),
+    // The OLE picture owns the icon from here on: it lives exactly as long as the picture.
+    com::ComPtr<IPicture> ole;
+    com::ThrowIfFailed(OleCreatePictureIndirect(&description, IID_IPicture, TRUE, ole.PutVoid()),
                        "OleCreatePictureIndirect");
-    icon.Release();  // the picture owns it now
+    icon.Release();
+    com::ComPtr<IPictureDisp> dispatch;
+    com::ThrowIfFailed(ole->QueryInterface(IID_IPictureDisp, dispatch.PutVoid()), "IPictureDisp");
+    auto wrapped =
+        com::ComPtr<IconPicture>::Adopt(new IconPicture(id, std::move(ole), std::move(dispatch)));
+    *picture = static_cast<IPictureDisp*>(wrapped.Detach());
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <utility>
 
 namespace qor::tray {
 
@@ -30,6 +31,40 @@ short ModifierMask() noexcept {
     return mask;
 }
 
+// One DPI for the whole system: what windows are measured in where no per-window
+// DPI exists.
+UINT SystemDpi() noexcept {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// Per-window DPI came with Windows 10 (1607): looked up, so that the control still
+// loads on older systems, where the system DPI is every window's.
+template <class Function>
+Function User32Function(const char* name) noexcept {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+               : nullptr;
+}
+
+UINT WindowDpi(HWND window) noexcept {
+    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    const UINT dpi = getDpiForWindow && window ? getDpiForWindow(window) : 0;
+    return dpi ? dpi : SystemDpi();
+}
+
+// The notification area shows small icons: their size at `dpi`.
+int SmallIconSize(UINT dpi) noexcept {
+    static const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    const int size = forDpi ? forDpi(SM_CXSMICON, dpi) : 0;
+    return size > 0 ? size
+                    : MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(dpi),
+                             static_cast<int>(SystemDpi()));
+}
+
 long ButtonMask() noexcept {
     long mask = 0;
     if (GetAsyncKeyState(VK_LBUTTON) < 0) mask |= kLeftButton;
@@ -48,7 +83,23 @@ size_t CutToolTip(std::wstring_view text, wchar_t (&buffer)[kToolTipCapacity]) n
     return count;
 }
 
+// Marks, for a branch that raises more than one event, whether a handler destroyed
+// the control on the way; a handler may open a menu and run another branch inside.
+struct NotifyIconWindow::Watch {
+    explicit Watch(Watch*& top) noexcept : top(top), outer(std::exchange(top, this)) {}
+    ~Watch() {
+        if (!destroyed) top = outer;
+    }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+    Watch*& top;
+    Watch* outer;
+    bool destroyed = false;
+};
+
 NotifyIconWindow::~NotifyIconWindow() {
+    // Branches still raising events on the stack must not touch us any more.
+    for (Watch* watch = watch_; watch; watch = watch->outer) watch->destroyed = true;
     if (!window_) return;
     SetVisible(false);
     // The window may outlive nothing of ours: unhook it before it goes.
@@ -72,19 +123,25 @@ HRESULT NotifyIconWindow::Create(HINSTANCE instance) noexcept {
         DWORD error = GetLastError();
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
+    iconSize_ = SmallIconSize(WindowDpi(window_));
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated client would otherwise never hear the shell's broadcast.
     ChangeWindowMessageFilterEx(window_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
     return S_OK;
 }
 
-void NotifyIconWindow::SetIcon(HICON icon) noexcept {
-    icon_ = icon;
+// The same picture again keeps the icons already drawn from it: new ones would
+// have new handles, and the shell would repaint for nothing. Another picture's
+// old one (and its icons) stays alive until the shell has been told.
+void NotifyIconWindow::SetIcon(TrayPicture icon) noexcept {
+    if (icon == icon_) return;
+    TrayPicture old = std::exchange(icon_, std::move(icon));
     Sync();
 }
 
-void NotifyIconWindow::SetBlinkIcon(HICON icon) noexcept {
-    blinkIcon_ = icon;
+void NotifyIconWindow::SetBlinkIcon(TrayPicture icon) noexcept {
+    if (icon == blinkIcon_) return;
+    TrayPicture old = std::exchange(blinkIcon_, std::move(icon));
     Sync();
 }
 
@@ -109,8 +166,14 @@ void NotifyIconWindow::SetToolTip(std::wstring_view text) noexcept {
     Sync();
 }
 
-HICON NotifyIconWindow::WantedIcon() const noexcept {
-    return blinking_ && blinkPhase_ && blinkIcon_ ? blinkIcon_ : icon_;
+HICON NotifyIconWindow::WantedIcon() noexcept {
+    if (blinking_ && blinkPhase_)
+        if (HICON blink = blinkIcon_.At(iconSize_)) return blink;
+    return icon_.At(iconSize_);
+}
+
+void NotifyIconWindow::ChooseIconSize(UINT dpi) noexcept {
+    iconSize_ = SmallIconSize(dpi);
 }
 
 void NotifyIconWindow::UpdateBlinkTimer() noexcept {
@@ -209,19 +272,33 @@ LRESULT CALLBACK NotifyIconWindow::WindowProc(HWND window, UINT message, WPARAM 
     }
 }
 
-// Each branch raises its event last: a handler may release the control, and with
-// it this object, before the event returns.
+// Each branch raises its event last, or watches for its end between events: a
+// handler may release the control, and with it this object, before it returns.
 LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kCallbackMessage) {
-        HandleTrayCallback(LOWORD(lParam));
+        HandleTrayCallback(LOWORD(lParam), wParam);
         return 0;
     }
-    if (message == WM_TIMER) {
-        HandleTimer(wParam);
-        return 0;
+    switch (message) {
+        case WM_TIMER:
+            HandleTimer(wParam);
+            return 0;
+        case WM_DPICHANGED:
+            // The window moved to a screen of another DPI, which the message carries.
+            ChooseIconSize(LOWORD(wParam));
+            Sync();
+            return 0;
+        case WM_SETTINGCHANGE:
+            // The small-icon metric may have changed with it (taskbar settings, DPI).
+            ChooseIconSize(WindowDpi(window_));
+            Sync();
+            return 0;
+        default:
+            break;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-        // The shell restarted and forgot every icon.
+        // The shell restarted and forgot every icon; it may run at another DPI now.
+        ChooseIconSize(WindowDpi(window_));
         added_ = false;
         Sync();
         return 0;
@@ -229,7 +306,9 @@ LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void NotifyIconWindow::HandleTrayCallback(UINT event) {
+void NotifyIconWindow::HandleTrayCallback(UINT event, WPARAM anchor) {
+    if (event != WM_MOUSEMOVE && event != NIN_SELECT) selectFollows_ = false;
+    if (event != WM_MOUSEMOVE && event != WM_CONTEXTMENU) menuFollows_ = false;
     switch (event) {
         case WM_MOUSEMOVE:
             GetCursorPos(&lastMove_);
@@ -238,8 +317,7 @@ void NotifyIconWindow::HandleTrayCallback(UINT event) {
             events_.MouseMove(ButtonMask());
             return;
         case WM_LBUTTONDOWN:
-            dragged_ = false;
-            events_.MouseDown(kLeftButton, ModifierMask());
+            LeftPress(false);
             return;
         case WM_MBUTTONDOWN:
             events_.MouseDown(kMiddleButton, ModifierMask());
@@ -250,28 +328,15 @@ void NotifyIconWindow::HandleTrayCallback(UINT event) {
             shortCutGesture_ = ShortCutHeld();
             if (!shortCutGesture_) events_.MouseDown(kRightButton, ModifierMask());
             return;
-        case WM_LBUTTONUP: {
-            short shift = ModifierMask();
-            if (swallowNextUp_) {
-                swallowNextUp_ = false;  // the release of a double click: no Click
-            } else if (dragged_) {
-                // The user dragged the number out; clicking (answering, dialling)
-                // as well would do what they did not ask for.
-                dragged_ = false;
-            } else {
-                // A Click is raised only once the double-click time has passed
-                // without a second press, so a double click raises no Click.
-                clickPending_ = true;
-                pendingClickShift_ = shift;
-                SetTimer(window_, kClickTimer, GetDoubleClickTime(), nullptr);
-            }
-            events_.MouseUp(kLeftButton, shift);
+        case WM_LBUTTONUP:
+            selectFollows_ = true;
+            LeftRelease();
             return;
-        }
         case WM_MBUTTONUP:
             events_.MouseUp(kMiddleButton, ModifierMask());
             return;
         case WM_RBUTTONUP: {
+            menuFollows_ = true;
             short shift = ModifierMask();
             if (shortCutGesture_ || ShortCutHeld()) {
                 shortCutGesture_ = false;
@@ -287,9 +352,89 @@ void NotifyIconWindow::HandleTrayCallback(UINT event) {
             swallowNextUp_ = true;
             events_.DblClick(kLeftButton, ModifierMask());
             return;
+        case NIN_SELECT:
+            if (std::exchange(selectFollows_, false)) return;  // the mouse's click, done
+            KeySelect();
+            return;
+        case NIN_KEYSELECT:
+            KeySelect();
+            return;
+        case WM_CONTEXTMENU:
+            if (std::exchange(menuFollows_, false)) return;  // the mouse's menu, done
+            KeyMenu({static_cast<short>(LOWORD(anchor)), static_cast<short>(HIWORD(anchor))});
+            return;
         default:
-            return;  // NIN_SELECT, WM_CONTEXTMENU and the balloon notices
+            return;  // the balloon notices
     }
+}
+
+void NotifyIconWindow::LeftPress(bool fromKeys) {
+    dragged_ = false;
+    keyClick_ = fromKeys;
+    events_.MouseDown(kLeftButton, ModifierMask());
+}
+
+void NotifyIconWindow::LeftRelease() {
+    short shift = ModifierMask();
+    if (swallowNextUp_) {
+        swallowNextUp_ = false;  // the release of a double click: no Click
+    } else if (dragged_) {
+        // The user dragged the number out; clicking (answering, dialling)
+        // as well would do what they did not ask for.
+        dragged_ = false;
+    } else {
+        // A Click is raised only once the double-click time has passed
+        // without a second press, so a double click raises no Click.
+        clickPending_ = true;
+        pendingClickShift_ = shift;
+        SetTimer(window_, kClickTimer, GetDoubleClickTime(), nullptr);
+    }
+    events_.MouseUp(kLeftButton, shift);
+}
+
+// Space or Enter on the focused icon: what a left click raises, the delayed Click
+// included. Enter reaches the icon as two selections: while the Click of the
+// first is pending, a second is the same key press.
+void NotifyIconWindow::KeySelect() {
+    if (clickPending_) return;
+    swallowNextUp_ = false;
+    Watch watch(watch_);
+    LeftPress(true);
+    if (watch.destroyed) return;
+    LeftRelease();
+}
+
+// Shift+F10 or the menu key: what a right press and release raise. The menu opens
+// where the pointer is, so the pointer goes to the icon for as long as the events
+// last. Shift is part of Shift+F10: the keyboard never makes the short dial.
+void NotifyIconWindow::KeyMenu(POINT anchor) {
+    POINT before{};
+    const bool moved = GetCursorPos(&before) && SetCursorPos(anchor.x, anchor.y);
+    const short shift = ModifierMask();
+    Watch watch(watch_);
+    events_.MouseDown(kRightButton, shift);
+    if (watch.destroyed) return;
+    events_.MouseUp(kRightButton, shift);
+    if (watch.destroyed) return;
+    POINT now{};
+    if (moved && GetCursorPos(&now) && now.x == anchor.x && now.y == anchor.y)
+        SetCursorPos(before.x, before.y);  // the user did not move it meanwhile
+    ReturnFocus();
+}
+
+// After a gesture made with the keyboard the user goes on from the notification
+// area, unless what they chose opened a window of ours, which then has the focus.
+void NotifyIconWindow::ReturnFocus() noexcept {
+    HWND foreground = GetForegroundWindow();
+    DWORD process = 0;
+    if (foreground && IsWindowVisible(foreground) &&
+        GetWindowThreadProcessId(foreground, &process) && process == GetCurrentProcessId())
+        return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window_;
+    data.uID = kIconId;
+    if (added_) Shell_NotifyIconW(NIM_SETFOCUS, &data);
 }
 
 void NotifyIconWindow::HandleTimer(UINT_PTR id) {
@@ -298,12 +443,19 @@ void NotifyIconWindow::HandleTimer(UINT_PTR id) {
             blinkPhase_ = !blinkPhase_;
             Sync();
             return;
-        case kClickTimer:
+        case kClickTimer: {
             KillTimer(window_, kClickTimer);
             if (!clickPending_) return;
             clickPending_ = false;
+            if (!std::exchange(keyClick_, false)) {
+                events_.Click(kLeftButton, pendingClickShift_);
+                return;
+            }
+            Watch watch(watch_);
             events_.Click(kLeftButton, pendingClickShift_);
+            if (!watch.destroyed) ReturnFocus();
             return;
+        }
         case kLeaveTimer: {
             if (!PointerGone()) return;
             KillTimer(window_, kLeaveTimer);

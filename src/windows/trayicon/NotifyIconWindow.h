@@ -1,13 +1,17 @@
 #pragma once
 // The Win32 side of the tray icon control: one notification-area icon owned by a
 // hidden top-level window of its own. It keeps what the shell was last told and
-// sends only what changed, blinks on a timer that runs only while blinking, and
-// turns the shell's version-4 callbacks into the control's mouse events.
+// sends only what changed, blinks on a timer that runs only while blinking, shows
+// its pictures at the size the notification area wants at the window's DPI, and
+// turns the shell's version-4 callbacks, from the mouse and from the keyboard,
+// into the control's mouse events.
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+
+#include "windows/trayicon/TrayPicture.h"
 
 namespace qor::tray {
 
@@ -52,8 +56,8 @@ class NotifyIconWindow {
     HRESULT Create(HINSTANCE instance) noexcept;
 
     // Each setter updates the wanted state and tells the shell what changed.
-    void SetIcon(HICON icon) noexcept;
-    void SetBlinkIcon(HICON icon) noexcept;
+    void SetIcon(TrayPicture icon) noexcept;
+    void SetBlinkIcon(TrayPicture icon) noexcept;
     void SetBlinking(bool blinking) noexcept;
     void SetVisible(bool visible) noexcept;
     void SetToolTip(std::wstring_view text) noexcept;
@@ -71,11 +75,17 @@ class NotifyIconWindow {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void HandleTrayCallback(UINT event);
+    void HandleTrayCallback(UINT event, WPARAM anchor);
     void HandleTimer(UINT_PTR id);
+    void LeftPress(bool fromKeys);
+    void LeftRelease();
+    void KeySelect();
+    void KeyMenu(POINT anchor);
+    void ReturnFocus() noexcept;
+    void ChooseIconSize(UINT dpi) noexcept;
     void Sync() noexcept;
     void UpdateBlinkTimer() noexcept;
-    HICON WantedIcon() const noexcept;
+    HICON WantedIcon() noexcept;
     bool ShortCutHeld() const noexcept;
     bool PointerGone() const noexcept;
 
@@ -84,13 +94,16 @@ class NotifyIconWindow {
     UINT taskbarCreated_ = 0;
 
     // What the user of the control asked for.
-    HICON icon_ = nullptr;
-    HICON blinkIcon_ = nullptr;
+    TrayPicture icon_;
+    TrayPicture blinkIcon_;
     bool visible_ = false;
     bool blinking_ = false;
     std::wstring toolTip_;
     short shortCut_ = kShiftMask;
     bool shortCutActive_ = false;
+
+    // The icon size the notification area wants at the window's DPI.
+    int iconSize_ = 0;
 
     // What the shell was last told.
     bool added_ = false;
@@ -106,6 +119,13 @@ class NotifyIconWindow {
     bool shortCutGesture_ = false;
     POINT lastMove_{};
     bool pointerOver_ = false;
+    // The shell follows a mouse release with the keyboard's notice (NIN_SELECT after
+    // the left one, WM_CONTEXTMENU after the right one): that notice is no second click.
+    bool selectFollows_ = false;
+    bool menuFollows_ = false;
+    bool keyClick_ = false;  // the pending Click came from the keyboard
+    struct Watch;
+    Watch* watch_ = nullptr;  // the innermost branch raising more than one event
 };
 
 }  // namespace qor::tray

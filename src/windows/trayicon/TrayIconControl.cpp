@@ -27,21 +27,6 @@ enum EventId : DISPID {
     kOLEGiveFeedback = 10,
 };
 
-// The icon handle behind a picture; only icons can be shown in the notification area.
-HICON IconOf(IPictureDisp* picture) {
-    if (!picture) return nullptr;
-    com::ComPtr<IPicture> ole;
-    com::ThrowIfFailed(picture->QueryInterface(IID_IPicture, ole.PutVoid()), "IPicture");
-    SHORT type = PICTYPE_NONE;
-    com::ThrowIfFailed(ole->get_Type(&type), "IPicture::get_Type");
-    if (type != PICTYPE_ICON)
-        throw QorError(err::kInvalidCall, "The tray icon needs an icon picture", kSourceA);
-    OLE_HANDLE handle = 0;
-    com::ThrowIfFailed(ole->get_Handle(&handle), "IPicture::get_Handle");
-    // OLE_HANDLE is 32 bits; user handles are sign-extended on 64-bit Windows.
-    return static_cast<HICON>(LongToHandle(static_cast<LONG>(handle)));
-}
-
 VARIANTARG ByRef(short* value) {
     VARIANTARG v;
     VariantInit(&v);
@@ -139,11 +124,9 @@ STDMETHODIMP TrayIconItemObject::get_BlinkIcon(IPictureDisp** value) {
 
 STDMETHODIMP TrayIconItemObject::putref_BlinkIcon(IPictureDisp* value) {
     return com::Guard(__uuidof(ITrayIconItem), kSource, [&] {
-        HICON handle = IconOf(value);
-        // The old picture (and its icon handle) stays alive until the shell has
-        // been told about the new one.
-        com::ComPtr<IPictureDisp> old = std::exchange(blinkIcon_, com::ComPtr<IPictureDisp>(value));
-        control_.Window().SetBlinkIcon(handle);
+        TrayPicture picture(value);
+        blinkIcon_ = com::ComPtr<IPictureDisp>(value);
+        control_.Window().SetBlinkIcon(std::move(picture));
     });
 }
 
@@ -177,9 +160,9 @@ STDMETHODIMP TrayIconItemObject::get_Icon(IPictureDisp** value) {
 
 STDMETHODIMP TrayIconItemObject::putref_Icon(IPictureDisp* value) {
     return com::Guard(__uuidof(ITrayIconItem), kSource, [&] {
-        HICON handle = IconOf(value);
-        com::ComPtr<IPictureDisp> old = std::exchange(icon_, com::ComPtr<IPictureDisp>(value));
-        control_.Window().SetIcon(handle);
+        TrayPicture picture(value);
+        icon_ = com::ComPtr<IPictureDisp>(value);
+        control_.Window().SetIcon(std::move(picture));
     });
 }
 

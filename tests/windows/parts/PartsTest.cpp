@@ -2,7 +2,6 @@
 // ProgID and called late-bound through the dispatch ids of their contracts.
 //   partstest <case>   runs one case and ends with "RESULT <case> ok|failed"
 //   partstest keeper   keeps one tray icon of its own (removing the last icon stalls)
-//   partstest gallery <file>  shows one tray icon per state and writes their rects
 
 #include <windows.h>
 
@@ -12,9 +11,12 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "windows/icons/SizedIcon.h"
 
 namespace {
 
@@ -107,6 +109,16 @@ IDispatch* GetIcon(IDispatch* icons, short id) {
     return picture;
 }
 
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
 // The icon behind a picture, and the size it has.
 int IconSize(IDispatch* picture) {
     IPicture* ole = nullptr;
@@ -116,18 +128,22 @@ int IconSize(IDispatch* picture) {
     SHORT type = 0;
     ole->get_Type(&type);
     ole->get_Handle(&handle);
-    ICONINFO info{};
-    int size = 0;
-    if (type == PICTYPE_ICON &&
-        GetIconInfo(static_cast<HICON>(LongToHandle(static_cast<LONG>(handle))), &info)) {
-        BITMAP bitmap{};
-        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-        size = bitmap.bmWidth;
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-    }
     ole->Release();
-    return size;
+    return type == PICTYPE_ICON
+               ? IconWidth(static_cast<HICON>(LongToHandle(static_cast<LONG>(handle))))
+               : 0;
+}
+
+// A library picture's icon drawn at size x size, as the tray control asks for it.
+HICON SizedIconOf(IDispatch* picture, int size) {
+    qor::icons::ISizedIcon* sizes = nullptr;
+    HICON icon = nullptr;
+    if (picture && SUCCEEDED(picture->QueryInterface(__uuidof(qor::icons::ISizedIcon),
+                                                     reinterpret_cast<void**>(&sizes)))) {
+        sizes->IconOfSize(size, size, &icon);
+        sizes->Release();
+    }
+    return icon;
 }
 
 void TestIcons() {
@@ -145,6 +161,17 @@ void TestIcons() {
             CHECK(SUCCEEDED(Call(icons, 2, DISPATCH_METHOD, {&idArg, &sizeArg}, &result)));
             CHECK(result.vt == VT_DISPATCH && IconSize(result.pdispVal) == size);
         }
+        // The picture also gives its icon at every size the notification area may want.
+        Var sized(GetIcon(icons, id));
+        for (int size : {16, 20, 24, 28, 32, 40, 48, 64}) {
+            HICON icon = SizedIconOf(sized.pdispVal, size);
+            if (IconWidth(icon) != size)
+                std::printf("icon %d at %d: %d\n", id, size, IconWidth(icon));
+            CHECK(IconWidth(icon) == size);
+            DestroyIcon(icon);
+        }
+        CHECK(IconSize(sized.pdispVal) == small);  // the picture itself is unchanged
+        CHECK(!SizedIconOf(sized.pdispVal, 0) && !SizedIconOf(sized.pdispVal, 257));
     }
     // An unknown id fails with a COM error that says which icon is missing.
     short unknown = 4242;
@@ -346,8 +373,21 @@ class Sink : public IDispatch {
     struct Raised {
         DISPID id;
         long first;  // Value, Button, Shift or Effect: the first argument after Index
+        bool operator==(const Raised&) const = default;
     };
     std::vector<Raised> events;
+    // When set, a right press opens a popup menu owned by this window at the
+    // pointer, as the tray form does; where the pointer was is kept.
+    HWND menuOwner = nullptr;
+    POINT pointerAtMenu{};
+
+    // The events of buttons and clicks, in order; pointer moves left out.
+    std::vector<Raised> Presses() const {
+        std::vector<Raised> presses;
+        for (const auto& e : events)
+            if (e.id != kMouseMove) presses.push_back(e);
+        return presses;
+    }
 
     int Count(DISPID id, long first) const {
         int n = 0;
@@ -389,10 +429,39 @@ class Sink : public IDispatch {
             *V_I4REF(&p->rgvarg[0]) = 3;
         }
         events.push_back({id, first});
+        if (id == kMouseDown && first == 2 && menuOwner) {
+            GetCursorPos(&pointerAtMenu);
+            ShowMenuAtPointer(menuOwner);
+        }
         return S_OK;
     }
     IID events_ = IID_NULL;
+
+  private:
+    static void ShowMenuAtPointer(HWND owner);
 };
+
+RECT gMenuRect{};
+
+// Closes the popup as a user pressing Escape would, after noting where it was.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND menu = FindWindowW(L"#32768", nullptr)) GetWindowRect(menu, &gMenuRect);
+    EndMenu();
+}
+
+void Sink::ShowMenuAtPointer(HWND owner) {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Answer");
+    POINT at{};
+    GetCursorPos(&at);
+    gMenuRect = {};
+    SetForegroundWindow(owner);
+    SetTimer(nullptr, 0, 300, CloseMenu);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner, nullptr);
+    PostMessageW(owner, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
 
 std::vector<HWND> ShellIcons() {
     std::vector<HWND> found;
@@ -469,39 +538,158 @@ void Post(HWND icon, UINT message) {
     PostMessageW(icon, message, 0, MAKELPARAM(8, 8));
 }
 
-void TestTray() {
+// What the control told the shell: each Shell_NotifyIconW call, with the size of
+// the icon it handed over.
+struct ShellCall {
+    DWORD message;
+    NOTIFYICONDATAW data;
+    int iconWidth;
+};
+std::vector<ShellCall> gShellCalls;
+BOOL(WINAPI* gShellNotify)(DWORD, PNOTIFYICONDATAW) = nullptr;
+
+BOOL WINAPI RecordShellCall(DWORD message, PNOTIFYICONDATAW data) {
+    gShellCalls.push_back({message, *data, data->uFlags & NIF_ICON ? IconWidth(data->hIcon) : 0});
+    return gShellNotify(message, data);
+}
+
+// Routes the control's calls of Shell_NotifyIconW through RecordShellCall, by the
+// import slot of its module.
+bool RecordShellCalls() {
+    if (gShellNotify) return true;
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"trayicon.ocx"));
+    if (!base) return false;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* name =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(name->Name), "Shell_NotifyIconW") != 0)
+                continue;
+            DWORD protection = 0;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE,
+                           &protection);
+            gShellNotify = reinterpret_cast<decltype(gShellNotify)>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&RecordShellCall);
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection,
+                           &protection);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The sizes of the icons given to the shell by the calls from `from` on.
+std::vector<int> IconsSent(size_t from) {
+    std::vector<int> sizes;
+    for (size_t i = from; i < gShellCalls.size(); ++i)
+        if (gShellCalls[i].message != NIM_SETVERSION && (gShellCalls[i].data.uFlags & NIF_ICON))
+            sizes.push_back(gShellCalls[i].iconWidth);
+    return sizes;
+}
+
+int CountCalls(size_t from, DWORD message) {
+    int n = 0;
+    for (size_t i = from; i < gShellCalls.size(); ++i) n += gShellCalls[i].message == message;
+    return n;
+}
+
+// One tray icon control shown in the notification area with a library picture,
+// a sink listening to its events, and the shell's calls recorded from its start.
+struct ShownTray {
     IDispatch* icons = Create(L"QORIcons.Icons");
     IDispatch* control = Create(L"TrayIconCtl.TrayIcon");
-    CHECK(icons && control);
-    if (!icons || !control) return;
-    const size_t before = ShellIcons().size();
-
-    Var index(short{1}), item;
-    CHECK(SUCCEEDED(Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &item)));
-    Var badIndex(short{2}), none;
-    CHECK(FAILED(Call(control, kItem, DISPATCH_PROPERTYGET, {&badIndex}, &none)));
-    IDispatch* icon = item.pdispVal;
-
+    IDispatch* item = nullptr;
     Sink sink;
-    IProvideClassInfo2* classInfo = nullptr;
-    IConnectionPointContainer* container = nullptr;
     IConnectionPoint* point = nullptr;
     DWORD cookie = 0;
-    control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo));
-    CHECK(classInfo &&
-          SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink.events_)));
-    control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    CHECK(container && SUCCEEDED(container->FindConnectionPoint(sink.events_, &point)));
-    CHECK(point && SUCCEEDED(point->Advise(&sink, &cookie)));
+    size_t before = ShellIcons().size();  // the shell's icons before ours
+    HWND shellIcon = nullptr;             // the shell's window of our icon
+    NOTIFYICONDATAW added{};              // what the control gave the shell to add it
+    bool ok = false;
 
-    Var idle(GetIcon(icons, 10011)), ringing(GetIcon(icons, 10032)), yes(true), no(false);
-    CHECK(SUCCEEDED(Call(icon, kIcon, DISPATCH_PROPERTYPUTREF, {&idle})));
+    explicit ShownTray(short iconId) {
+        CHECK(icons && control && RecordShellCalls());
+        if (!icons || !control || !gShellNotify) return;
+        Var index(short{1}), result;
+        CHECK(SUCCEEDED(Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &result)));
+        item = result.pdispVal;
+        item->AddRef();
+        IProvideClassInfo2* classInfo = nullptr;
+        IConnectionPointContainer* container = nullptr;
+        control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo));
+        CHECK(classInfo &&
+              SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink.events_)));
+        control->QueryInterface(IID_IConnectionPointContainer,
+                                reinterpret_cast<void**>(&container));
+        CHECK(container && SUCCEEDED(container->FindConnectionPoint(sink.events_, &point)));
+        CHECK(point && SUCCEEDED(point->Advise(&sink, &cookie)));
+        if (classInfo) classInfo->Release();
+        if (container) container->Release();
+
+        const size_t from = gShellCalls.size();
+        Var picture(GetIcon(icons, iconId)), yes(true);
+        CHECK(SUCCEEDED(Call(item, kIcon, DISPATCH_PROPERTYPUTREF, {&picture})));
+        CHECK(SUCCEEDED(Call(item, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
+        CHECK(WaitForIcons(before + 1));
+        std::vector<HWND> shown = ShellIcons();
+        shellIcon = shown.size() > before ? shown.back() : nullptr;
+        for (size_t i = from; i < gShellCalls.size(); ++i)
+            if (gShellCalls[i].message == NIM_ADD) added = gShellCalls[i].data;
+        CHECK(added.hWnd && added.uCallbackMessage);
+        ok = point && cookie && added.hWnd;
+    }
+    ~ShownTray() {
+        if (item) {
+            Var no(false);
+            CHECK(SUCCEEDED(Call(item, kVisible, DISPATCH_PROPERTYPUT, {&no})));
+            CHECK(WaitForIcons(before));
+            item->Release();
+        }
+        if (point) {
+            point->Unadvise(cookie);
+            point->Release();
+        }
+        if (control) control->Release();
+        if (icons) icons->Release();
+    }
+    ShownTray(const ShownTray&) = delete;
+    ShownTray& operator=(const ShownTray&) = delete;
+
+    // Posts what the shell posts the icon's owner (version 4): the notice in the low
+    // word, the icon's id in the high word, and where it happened.
+    void Notify(UINT notice, POINT anchor = {}) const {
+        PostMessageW(added.hWnd, added.uCallbackMessage, MAKEWPARAM(anchor.x, anchor.y),
+                     MAKELPARAM(notice, added.uID));
+    }
+    // The middle of the shell's icon, where the shell anchors the menu.
+    POINT Anchor() const {
+        RECT rect{100, 100, 120, 120};
+        if (shellIcon) GetWindowRect(shellIcon, &rect);
+        return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+};
+
+void TestTray() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    IDispatch* icon = tray.item;
+    Sink& sink = tray.sink;
+    HWND ours = tray.shellIcon;
+    const size_t before = tray.before;
+    Var badIndex(short{2}), none;
+    CHECK(FAILED(Call(tray.control, kItem, DISPATCH_PROPERTYGET, {&badIndex}, &none)));
+
+    Var ringing(GetIcon(tray.icons, 10032)), yes(true), no(false);
     Var tip(L"Extension: 2101");
     CHECK(SUCCEEDED(Call(icon, kToolTip, DISPATCH_PROPERTYPUT, {&tip})));
-    CHECK(SUCCEEDED(Call(icon, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
-    CHECK(WaitForIcons(before + 1));
-    std::vector<HWND> shown = ShellIcons();
-    HWND ours = shown.empty() ? nullptr : shown.back();
     CHECK(ShellToolTip(ours) == L"Extension: 2101");
 
     // Tooltips are cut at 127 characters; half a surrogate pair is dropped with it.
@@ -513,7 +701,8 @@ void TestTray() {
     CHECK(ShellToolTip(ours) == std::wstring(126, L'y'));
 
     // A click raises Click once the double-click time has passed; a double click
-    // raises DblClick and no Click.
+    // raises DblClick and no Click. The shell follows each left release with its
+    // selection notice and each right release with its menu notice: no more events.
     Post(ours, WM_LBUTTONDOWN);
     Post(ours, WM_LBUTTONUP);
     Pump(GetDoubleClickTime() + 400);
@@ -594,15 +783,141 @@ void TestTray() {
     sink.events.clear();
     CHECK(SUCCEEDED(Call(icon, kOLEDrag, DISPATCH_METHOD, {})));
     CHECK(sink.Count(kOLEStartDrag) == 1 && sink.Count(kOLECompleteDrag) == 1);
+}
 
-    CHECK(SUCCEEDED(Call(icon, kVisible, DISPATCH_PROPERTYPUT, {&no})));
-    CHECK(WaitForIcons(before));
-    point->Unadvise(cookie);
-    point->Release();
-    container->Release();
-    classInfo->Release();
-    control->Release();
-    icons->Release();
+using Raised = Sink::Raised;
+
+// The keyboard drives the tray as the mouse does: a selection is a left click, the
+// context-menu key a right click whose menu opens at the icon, and afterwards the
+// keyboard focus goes back to the notification area.
+void TestKeys() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    const POINT anchor = tray.Anchor();
+    struct Row {
+        const char* what;
+        std::vector<UINT> notices;
+        bool fromKeys;
+    };
+    const Row selections[] = {
+        {"Space", {NIN_KEYSELECT}, true},
+        {"Enter, which the shell reports twice", {NIN_KEYSELECT, NIN_KEYSELECT}, true},
+        {"a selection no click came before", {NIN_SELECT}, true},
+        {"a click and the shell's selection after it",
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT},
+         false},
+    };
+    const std::vector<Raised> press = {{kMouseDown, 1}, {kMouseUp, 1}};
+    for (const Row& row : selections) {
+        tray.sink.events.clear();
+        const size_t from = gShellCalls.size();
+        for (UINT notice : row.notices) tray.Notify(notice, anchor);
+        Pump(100);
+        const bool pressed = tray.sink.Presses() == press;  // Click waits, as for a click
+        Pump(GetDoubleClickTime() + 400);
+        const bool clicked =
+            tray.sink.Presses() == std::vector<Raised>{press[0], press[1], {kClick, 1}};
+        const int focus = CountCalls(from, NIM_SETFOCUS);
+        if (!pressed || !clicked || focus != row.fromKeys)
+            std::printf("%s: %zu events, focus given back %d times\n", row.what,
+                        tray.sink.Presses().size(), focus);
+        CHECK(pressed && clicked && focus == row.fromKeys);
+    }
+
+    // The form opens its menu where the pointer is: the control puts the pointer on
+    // the icon meanwhile, then back. Shift+F10 holds Shift: still no short dial.
+    HWND form = CreateWindowExW(0, L"STATIC", L"form", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                nullptr, nullptr);
+    tray.sink.menuOwner = form;
+    Var shift(short{1}), yes(true);
+    CHECK(SUCCEEDED(Call(tray.item, kShortCut, DISPATCH_PROPERTYPUT, {&shift})));
+    CHECK(SUCCEEDED(Call(tray.item, kShortCutActive, DISPATCH_PROPERTYPUT, {&yes})));
+    const Row menus[] = {
+        {"the menu key", {WM_CONTEXTMENU}, true},
+        {"a right click and the shell's menu notice after it",
+         {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU},
+         false},
+        {"Shift+F10 with the short dial on Shift", {WM_CONTEXTMENU}, true},
+    };
+    for (const Row& row : menus) {
+        SetCursorPos(anchor.x + 150, anchor.y + 100);
+        POINT start{}, after{};
+        GetCursorPos(&start);
+        const bool withShift = &row == &menus[2];
+        if (withShift) keybd_event(VK_SHIFT, 0, 0, 0);
+        Pump(50);
+        tray.sink.events.clear();
+        const size_t from = gShellCalls.size();
+        for (UINT notice : row.notices) tray.Notify(notice, anchor);
+        Pump(800);
+        if (withShift) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+        GetCursorPos(&after);
+        const POINT at = row.fromKeys ? anchor : start;
+        const POINT menu{gMenuRect.left, gMenuRect.top}, pointer = tray.sink.pointerAtMenu;
+        const bool ok =
+            tray.sink.Presses() == std::vector<Raised>{{kMouseDown, 2}, {kMouseUp, 2}} &&
+            pointer.x == at.x && pointer.y == at.y && menu.x == at.x && menu.y == at.y &&
+            after.x == start.x && after.y == start.y &&
+            CountCalls(from, NIM_SETFOCUS) == row.fromKeys;
+        if (!ok)
+            std::printf("%s: %zu events; menu at %ld,%ld, pointer at %ld,%ld then %ld,%ld\n",
+                        row.what, tray.sink.Presses().size(), menu.x, menu.y, pointer.x, pointer.y,
+                        after.x, after.y);
+        CHECK(ok);
+    }
+    tray.sink.menuOwner = nullptr;
+    DestroyWindow(form);
+}
+
+// The notification area wants another icon size at each DPI: the control asks the
+// library's picture for that size, and chooses again on every change.
+void TestDpi() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    CHECK(IconsSent(0) == std::vector<int>{small});
+
+    // The same picture set again sends nothing: the shell would repaint for nothing.
+    Var shown;
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYGET, {}, &shown)));
+    size_t from = gShellCalls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&shown})));
+    CHECK(IconsSent(from).empty());
+
+    struct Change {
+        UINT message;
+        UINT dpi;
+        std::vector<int> sent;
+    };
+    // A shell that still knows the icon refuses the restart's add: the same icon
+    // then goes again as a change.
+    const Change changes[] = {
+        {WM_DPICHANGED, 120, {20}}, {WM_DPICHANGED, 192, {32}},
+        {WM_DPICHANGED, 192, {}},   {WM_SETTINGCHANGE, 0, {small}},  // back to the window's own DPI
+        {WM_DPICHANGED, 144, {24}}, {RegisterWindowMessageW(L"TaskbarCreated"), 0, {small, small}},
+        {WM_DPICHANGED, 96, {}},    {WM_DPICHANGED, 144, {24}},
+    };
+    RECT suggested{0, 0, 100, 100};
+    for (const Change& row : changes) {
+        from = gShellCalls.size();
+        SendMessageW(tray.added.hWnd, row.message, MAKEWPARAM(row.dpi, row.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        const std::vector<int> sent = IconsSent(from);
+        if (sent != row.sent)
+            std::printf("message %04x at %u DPI: %zu icons sent, the first %d px\n", row.message,
+                        row.dpi, sent.size(), sent.empty() ? 0 : sent[0]);
+        CHECK(sent == row.sent);
+    }
+
+    // Both blink pictures come in the size of the DPI.
+    Var ringing(GetIcon(tray.icons, 10032)), yes(true), no(false);
+    CHECK(SUCCEEDED(Call(tray.item, kBlinkIcon, DISPATCH_PROPERTYPUTREF, {&ringing})));
+    from = gShellCalls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&yes})));
+    Pump(1300);
+    CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&no})));
+    const std::vector<int> blinks = IconsSent(from);
+    CHECK(blinks.size() >= 2 && blinks == std::vector<int>(blinks.size(), 24));
 }
 
 // ---- helpers of the harness ---------------------------------------------------------
@@ -622,42 +937,12 @@ void Keeper() {
     for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) DispatchMessageW(&msg);
 }
 
-void Gallery(const wchar_t* rectsFile) {
-    const short ids[] = {10021, 10022, 10011, 10031, 10032, 10041, 10051, 10052, 10053,
-                         10061, 10071, 10081, 10091, 10101, 10111, 10112, 1010,  1661};
-    IDispatch* icons = Create(L"QORIcons.Icons");
-    std::vector<IDispatch*> controls;
-    const size_t before = ShellIcons().size();
-    for (short id : ids) {
-        IDispatch* control = Create(L"TrayIconCtl.TrayIcon");
-        Var index(short{1}), item, picture(GetIcon(icons, id)), yes(true);
-        Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &item);
-        Call(item.pdispVal, kIcon, DISPATCH_PROPERTYPUTREF, {&picture});
-        Call(item.pdispVal, kVisible, DISPATCH_PROPERTYPUT, {&yes});
-        controls.push_back(control);
-    }
-    WaitForIcons(before + std::size(ids));
-    Pump(500);
-    // The shell lists icons in the order they came; ours follow the keeper's.
-    FILE* out = _wfopen(rectsFile, L"w");
-    std::vector<HWND> shown = ShellIcons();
-    for (size_t i = 0; i < std::size(ids) && before + i < shown.size(); ++i) {
-        RECT r;
-        GetWindowRect(shown[before + i], &r);
-        std::fprintf(out, "%d %ld %ld %ld %ld\n", ids[i], r.left, r.top, r.right - r.left,
-                     r.bottom - r.top);
-    }
-    std::fclose(out);
-    for (;;) Pump(1000);  // the harness ends the prefix when it has its picture
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring name = argc > 1 ? argv[1] : L"";
     if (name == L"keeper") return Keeper(), 0;
     OleInitialize(nullptr);
-    if (name == L"gallery" && argc > 2) return Gallery(argv[2]), 0;
     if (name == L"icons") {
         TestIcons();
     } else if (name == L"translate") {
@@ -666,6 +951,10 @@ int wmain(int argc, wchar_t** argv) {
         TestLog(argv[2]);
     } else if (name == L"tray") {
         TestTray();
+    } else if (name == L"keys") {
+        TestKeys();
+    } else if (name == L"dpi") {
+        TestDpi();
     } else {
         std::printf("unknown case\n");
         return 2;

@@ -3,8 +3,8 @@
 # for every Wine step (xvfb-run), outputs to files (Wine's services keep the stdio
 # of whoever started them), the prefix's wineserver ended by prefix at the end.
 #
-#   run_parts.sh <work dir> <partstest.exe> <case...|gallery png> -- <dll...>
-# A case is icons, translate, log or tray; "gallery <png>" takes the screenshot.
+#   run_parts.sh <work dir> <partstest.exe> <case...> -- <dll...>
+# A case is icons, translate, log, tray, keys or dpi.
 set -u
 if [ -z "${QOR_PARTS_UNDER_X:-}" ]; then
   QOR_PARTS_UNDER_X=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
@@ -24,7 +24,6 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 trap 'wineserver -k 2>/dev/null' EXIT
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 fail=0
-checks=0
 step() {  # step <log name> <command...>: runs one Wine step, output to a file
   log="$work/$1.log"
   shift
@@ -47,38 +46,20 @@ done
 wine "$exe" keeper >"$work/keeper.log" 2>&1 &
 for i in $(seq 1 100); do grep -q . "$work/keeper.log" 2>/dev/null && break; sleep 0.1; done
 
-set -- $cases
-while [ $# -gt 0 ]; do
-  name=$1
-  shift
-  case $name in
-    gallery)
-      png=$1
-      shift
-      rm -f "$work/rects.txt"
-      wine "$exe" gallery "$(winpath "$work/rects.txt")" >"$work/gallery.log" 2>&1 &
-      for i in $(seq 1 200); do [ -s "$work/rects.txt" ] && break; sleep 0.1; done
-      sleep 1
-      import -window root "$work/screen.png"
-      sh "$(dirname "$0")/tray_gallery.sh" "$work/screen.png" "$work/rects.txt" "$png" || fail=1
-      ;;
-    *)
-      checks=1
-      arg=""
-      [ "$name" = log ] && arg=$(winpath "$work/logs")
-      step "$name" wine "$exe" "$name" $arg
-      if ! grep -q "^RESULT $name ok" "$work/$name.log"; then
-        echo "case $name failed:"; cat "$work/$name.log"; fail=1
-      else
-        echo "case $name ok"
-      fi
-      ;;
-  esac
+for name in $cases; do
+  arg=""
+  [ "$name" = log ] && arg=$(winpath "$work/logs")
+  step "$name" wine "$exe" "$name" $arg
+  if ! grep -q "^RESULT $name ok" "$work/$name.log"; then
+    echo "case $name failed:"; cat "$work/$name.log"; fail=1
+  else
+    echo "case $name ok"
+  fi
 done
 
 # Unregistration must leave nothing behind: no ProgID and none of the
 # identifiers the IDL files declare (classes, interfaces, libraries).
-if [ $checks = 1 ]; then
+if [ -n "$cases" ]; then
   for dll in $dlls; do
     step "unregister-$(basename "$dll")" wine regsvr32 /u /s "$(winpath "$dll")" || fail=1
   done
