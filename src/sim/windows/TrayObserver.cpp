@@ -161,7 +161,7 @@ class EventSink final : public com::ComObject<EventSink, IDispatch> {
             const UINT n = params->cArgs;
             if (n >= 2) event.first = IntArgument(params->rgvarg[n - 2]);
             if (n >= 3) event.second = IntArgument(params->rgvarg[n - 3]);
-            if (id == kTrayOLEStartDrag && n >= 3) {
+            if (id == TrayIconEventOLEStartDrag && n >= 3) {
                 const VARIANT& data = params->rgvarg[n - 2];
                 const VARIANT& allowed = params->rgvarg[n - 3];
                 state->dragData = nullptr;
@@ -169,7 +169,7 @@ class EventSink final : public com::ComObject<EventSink, IDispatch> {
                     state->dragData = com::ComPtr<IDispatch>(*V_DISPATCHREF(&data));
                 state->dragAllowed =
                     V_VT(&allowed) == (VT_BYREF | VT_I4) ? V_I4REF(&allowed) : nullptr;
-            } else if (id == kTrayOLECompleteDrag) {
+            } else if (id == TrayIconEventOLECompleteDrag) {
                 state->RecordDrag();
             }
             state->events.push_back(event);
@@ -527,8 +527,9 @@ class HeldKeys {
 namespace {
 
 bool Moved(const EventList& events) {
-    return std::any_of(events.begin(), events.end(),
-                       [](const TrayEvent& e) { return e.id == kTrayMouseMove && e.first >= 0; });
+    return std::any_of(events.begin(), events.end(), [](const TrayEvent& e) {
+        return e.id == TrayIconEventMouseMove && e.first >= 0;
+    });
 }
 
 }  // namespace
@@ -561,7 +562,7 @@ void TrayObserver::Leave() {
                  away(lastMove_.y, reach, GetSystemMetrics(SM_CYSCREEN)));
     pointerOver_ = false;
     WaitFor(
-        from, [](const EventList& e) { return Count(e, kTrayMouseMove, -1) > 0; },
+        from, [](const EventList& e) { return Count(e, TrayIconEventMouseMove, -1) > 0; },
         "MouseMove -1 (the pointer left)");
 }
 
@@ -584,7 +585,8 @@ void TrayObserver::Press(short button, short shift) {
         return;
     }
     Gesture(
-        {down}, [button](const EventList& e) { return Count(e, kTrayMouseDown, button) > 0; },
+        {down},
+        [button](const EventList& e) { return Count(e, TrayIconEventMouseDown, button) > 0; },
         "MouseDown");
 }
 
@@ -597,9 +599,10 @@ void TrayObserver::Release(short button, short shift) {
         Gesture(
             {up},
             [button](const EventList& e) {
-                return Count(e, kTrayMouseUp, button) > 0 ||
-                       std::any_of(e.begin(), e.end(),
-                                   [](const TrayEvent& t) { return t.id == kTrayShortCutClick; });
+                return Count(e, TrayIconEventMouseUp, button) > 0 ||
+                       std::any_of(e.begin(), e.end(), [](const TrayEvent& t) {
+                           return t.id == TrayIconEventShortCutClick;
+                       });
             },
             "MouseUp");
     }
@@ -608,7 +611,7 @@ void TrayObserver::Release(short button, short shift) {
     // whichever step happens to be running when the double-click time is over.
     if (button == 1)
         WaitUntil(
-            from, [](const EventList& e) { return Count(e, kTrayClick, 1) > 0; },
+            from, [](const EventList& e) { return Count(e, TrayIconEventClick, 1) > 0; },
             GetDoubleClickTime() + kPointerSettleMs);
 }
 
@@ -618,8 +621,8 @@ void TrayObserver::Click(short button) {
     Gesture(
         {DownMessage(button), UpMessage(button)},
         [button](const EventList& e) {
-            return Count(e, kTrayMouseUp, button) > 0 &&
-                   (button != 1 || Count(e, kTrayClick, 1) > 0);
+            return Count(e, TrayIconEventMouseUp, button) > 0 &&
+                   (button != 1 || Count(e, TrayIconEventClick, 1) > 0);
         },
         "Click");
 }
@@ -630,7 +633,7 @@ void TrayObserver::DoubleClick() {
     Gesture(
         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
         [](const EventList& e) {
-            return Count(e, kTrayDblClick, 1) > 0 && Count(e, kTrayMouseUp, 1) >= 2;
+            return Count(e, TrayIconEventDblClick, 1) > 0 && Count(e, TrayIconEventMouseUp, 1) >= 2;
         },
         "DblClick");
 }
@@ -650,8 +653,9 @@ void TrayObserver::ShortDial(short shift) {
     Gesture(
         {WM_RBUTTONDOWN, WM_RBUTTONUP},
         [](const EventList& e) {
-            return std::any_of(e.begin(), e.end(),
-                               [](const TrayEvent& t) { return t.id == kTrayShortCutClick; });
+            return std::any_of(e.begin(), e.end(), [](const TrayEvent& t) {
+                return t.id == TrayIconEventShortCutClick;
+            });
         },
         "ShortCutClick");
 }
@@ -668,10 +672,11 @@ void TrayObserver::Drag() {
     Gesture(
         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP},
         [](const EventList& e) {
-            return Count(e, kTrayMouseUp, 1) > 0 &&
-                   (std::any_of(e.begin(), e.end(),
-                                [](const TrayEvent& t) { return t.id == kTrayOLECompleteDrag; }) ||
-                    Count(e, kTrayClick, 1) > 0);
+            return Count(e, TrayIconEventMouseUp, 1) > 0 &&
+                   (std::any_of(
+                        e.begin(), e.end(),
+                        [](const TrayEvent& t) { return t.id == TrayIconEventOLECompleteDrag; }) ||
+                    Count(e, TrayIconEventClick, 1) > 0);
         },
         "the release after the drag");
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "sim/scenario/World.h"
+#include "trayicon.h"  // the control's event ids
 
 namespace qor::sim::win {
 
@@ -30,16 +31,6 @@ struct TrayEvent {
     std::int32_t first = 0;
     std::int32_t second = 0;
 };
-
-// The control's event ids (its dispinterface).
-inline constexpr DISPID kTrayMouseMove = 1;
-inline constexpr DISPID kTrayMouseDown = 2;
-inline constexpr DISPID kTrayMouseUp = 3;
-inline constexpr DISPID kTrayClick = 4;
-inline constexpr DISPID kTrayDblClick = 5;
-inline constexpr DISPID kTrayShortCutClick = 6;
-inline constexpr DISPID kTrayOLEStartDrag = 7;
-inline constexpr DISPID kTrayOLECompleteDrag = 9;
 
 class TrayObserver {
   public:

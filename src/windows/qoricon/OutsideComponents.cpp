@@ -3,6 +3,7 @@
 #include <map>
 
 #include "core/common/Error.h"
+#include "trayicon.h"
 #include "windows/com/Automation.h"
 #include "windows/com/Errors.h"
 #include "windows/com/EventSink.h"
@@ -153,20 +154,6 @@ class DragData final : public IDragData {
     ComPtr<IDispatch> data_;
 };
 
-// Event ids of the control's outgoing interface.
-enum TrayEvent : DISPID {
-    kMouseMove = 1,
-    kMouseDown,
-    kMouseUp,
-    kClick,
-    kDblClick,
-    kShortCutClick,
-    kOLEStartDrag,
-    kOLEDragOver,
-    kOLECompleteDrag,
-    kOLEGiveFeedback,
-};
-
 // By-reference event arguments: read into locals, handed to the core, written back
 // only when the handler changed them.
 template <class T>
@@ -216,39 +203,39 @@ void CommitAll(Args&... args) {
 void RaiseTrayEvent(ITrayIconEvents& sink, DISPID id, com::EventArgs& a) {
     auto item = I2(a, 0);
     switch (id) {
-        case kMouseMove: {
+        case TrayIconEventMouseMove: {
             auto value = I4(a, 1);
             sink.MouseMove(item.value, value.value);
             CommitAll(item, value);
             break;
         }
-        case kMouseDown:
-        case kMouseUp:
-        case kClick:
-        case kDblClick: {
+        case TrayIconEventMouseDown:
+        case TrayIconEventMouseUp:
+        case TrayIconEventClick:
+        case TrayIconEventDblClick: {
             auto button = I2(a, 1);
             auto shift = I2(a, 2);
-            if (id == kMouseDown) sink.MouseDown(item.value, button.value, shift.value);
-            if (id == kMouseUp) sink.MouseUp(item.value, button.value, shift.value);
-            if (id == kClick) sink.Click(item.value, button.value, shift.value);
-            if (id == kDblClick) sink.DblClick(item.value, button.value, shift.value);
+            if (id == TrayIconEventMouseDown) sink.MouseDown(item.value, button.value, shift.value);
+            if (id == TrayIconEventMouseUp) sink.MouseUp(item.value, button.value, shift.value);
+            if (id == TrayIconEventClick) sink.Click(item.value, button.value, shift.value);
+            if (id == TrayIconEventDblClick) sink.DblClick(item.value, button.value, shift.value);
             CommitAll(item, button, shift);
             break;
         }
-        case kShortCutClick: {
+        case TrayIconEventShortCutClick: {
             auto shift = I2(a, 1);
             sink.ShortCutClick(item.value, shift.value);
             CommitAll(item, shift);
             break;
         }
-        case kOLEStartDrag: {
+        case TrayIconEventOLEStartDrag: {
             DragData data(com::DispatchOf(a[1]));
             auto effects = I4(a, 2);
             sink.OLEStartDrag(item.value, data, effects.value);
             CommitAll(item, effects);
             break;
         }
-        case kOLEDragOver: {
+        case TrayIconEventOLEDragOver: {
             DragData data(com::DispatchOf(a[1]));
             auto effect = I4(a, 2);
             auto button = I2(a, 3);
@@ -261,13 +248,13 @@ void RaiseTrayEvent(ITrayIconEvents& sink, DISPID id, com::EventArgs& a) {
             CommitAll(item, effect, button, shift, x, y, state);
             break;
         }
-        case kOLECompleteDrag: {
+        case TrayIconEventOLECompleteDrag: {
             auto effect = I4(a, 1);
             sink.OLECompleteDrag(item.value, effect.value);
             CommitAll(item, effect);
             break;
         }
-        case kOLEGiveFeedback: {
+        case TrayIconEventOLEGiveFeedback: {
             auto effect = I4(a, 1);
             auto cursors = Bool(a, 2);
             sink.OLEGiveFeedback(item.value, effect.value, cursors.value);

@@ -15,18 +15,6 @@ constexpr const wchar_t* kSource = L"TrayIconCtl";
 constexpr const char* kSourceA = "TrayIconCtl";
 constexpr short kOnlyItem = 1;
 
-enum EventId : DISPID {
-    kMouseMove = 1,
-    kMouseDown = 2,
-    kMouseUp = 3,
-    kClick = 4,
-    kDblClick = 5,
-    kShortCutClick = 6,
-    kOLEStartDrag = 7,
-    kOLECompleteDrag = 9,
-    kOLEGiveFeedback = 10,
-};
-
 VARIANTARG ByRef(short* value) {
     VARIANTARG v;
     VariantInit(&v);
@@ -232,25 +220,25 @@ void TrayIconControl::FireButtonEvent(DISPID id, short button, short shift) {
 
 void TrayIconControl::MouseMove(long value) {
     VARIANTARG args[] = {ByRef(&value), Index()};
-    Fire(kMouseMove, args, static_cast<UINT>(std::size(args)));
+    Fire(TrayIconEventMouseMove, args, static_cast<UINT>(std::size(args)));
 }
 
 void TrayIconControl::MouseDown(short button, short shift) {
-    FireButtonEvent(kMouseDown, button, shift);
+    FireButtonEvent(TrayIconEventMouseDown, button, shift);
 }
 void TrayIconControl::MouseUp(short button, short shift) {
-    FireButtonEvent(kMouseUp, button, shift);
+    FireButtonEvent(TrayIconEventMouseUp, button, shift);
 }
 void TrayIconControl::Click(short button, short shift) {
-    FireButtonEvent(kClick, button, shift);
+    FireButtonEvent(TrayIconEventClick, button, shift);
 }
 void TrayIconControl::DblClick(short button, short shift) {
-    FireButtonEvent(kDblClick, button, shift);
+    FireButtonEvent(TrayIconEventDblClick, button, shift);
 }
 
 void TrayIconControl::ShortCutClick(short shift) {
     VARIANTARG args[] = {ByRef(&shift), Index()};
-    Fire(kShortCutClick, args, static_cast<UINT>(std::size(args)));
+    Fire(TrayIconEventShortCutClick, args, static_cast<UINT>(std::size(args)));
 }
 
 void TrayIconControl::StartDrag() {
@@ -263,7 +251,7 @@ void TrayIconControl::StartDrag() {
     {
         IDispatch* raw = handed.Detach();
         VARIANTARG args[] = {ByRef(&allowed), ByRef(&raw), Index()};
-        Fire(kOLEStartDrag, args, static_cast<UINT>(std::size(args)));
+        Fire(TrayIconEventOLEStartDrag, args, static_cast<UINT>(std::size(args)));
         handed = com::ComPtr<IDispatch>::Adopt(raw);
     }
     if (!data->HasText() || allowed == 0) return;  // the handler offered nothing
@@ -273,7 +261,7 @@ void TrayIconControl::StartDrag() {
         long current = static_cast<long>(effect);
         VARIANT_BOOL defaultCursors = VARIANT_TRUE;
         VARIANTARG args[] = {ByRefBool(&defaultCursors), ByRef(&current), Index()};
-        Fire(kOLEGiveFeedback, args, static_cast<UINT>(std::size(args)));
+        Fire(TrayIconEventOLEGiveFeedback, args, static_cast<UINT>(std::size(args)));
         return defaultCursors != VARIANT_FALSE;
     }));
     DWORD effect = DROPEFFECT_NONE;
@@ -282,7 +270,7 @@ void TrayIconControl::StartDrag() {
     com::ThrowIfFailed(hr, "DoDragDrop");
     long completed = static_cast<long>(effect);
     VARIANTARG args[] = {ByRef(&completed), Index()};
-    Fire(kOLECompleteDrag, args, static_cast<UINT>(std::size(args)));
+    Fire(TrayIconEventOLECompleteDrag, args, static_cast<UINT>(std::size(args)));
 }
 
 HRESULT CreateTrayIcon(REFIID riid, void** out) noexcept {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "trayicon.h"  // the control's event ids
 #include "windows/icons/SizedIcon.h"
 
 namespace {
@@ -355,17 +356,6 @@ enum Dispid : DISPID {
     kIcon = 0x6803000A,
     kOLEDrag = 0x6003001D,
 };
-enum Event : DISPID {
-    kMouseMove = 1,
-    kMouseDown,
-    kMouseUp,
-    kClick,
-    kDblClick,
-    kShortCutClick,
-    kOLEStartDrag,
-    kOLEDragOver,
-    kOLECompleteDrag
-};
 
 // Records every event with its arguments after the index; fills the drag data.
 class Sink : public IDispatch {
@@ -385,7 +375,7 @@ class Sink : public IDispatch {
     std::vector<Raised> Presses() const {
         std::vector<Raised> presses;
         for (const auto& e : events)
-            if (e.id != kMouseMove) presses.push_back(e);
+            if (e.id != TrayIconEventMouseMove) presses.push_back(e);
         return presses;
     }
 
@@ -422,14 +412,14 @@ class Sink : public IDispatch {
             if (V_VT(&a) == (VT_BYREF | VT_I2)) first = *V_I2REF(&a);
             if (V_VT(&a) == (VT_BYREF | VT_I4)) first = *V_I4REF(&a);
         }
-        if (id == kOLEStartDrag && p->cArgs == 3) {
+        if (id == TrayIconEventOLEStartDrag && p->cArgs == 3) {
             IDispatch* data = *V_DISPATCHREF(&p->rgvarg[1]);
             Var text(L"0301234"), format(1L);
             CHECK(data && SUCCEEDED(Call(data, 1, DISPATCH_METHOD, {&text, &format})));
             *V_I4REF(&p->rgvarg[0]) = 3;
         }
         events.push_back({id, first});
-        if (id == kMouseDown && first == 2 && menuOwner) {
+        if (id == TrayIconEventMouseDown && first == 2 && menuOwner) {
             GetCursorPos(&pointerAtMenu);
             ShowMenuAtPointer(menuOwner);
         }
@@ -706,22 +696,22 @@ void TestTray() {
     Post(ours, WM_LBUTTONDOWN);
     Post(ours, WM_LBUTTONUP);
     Pump(GetDoubleClickTime() + 400);
-    CHECK(sink.Count(kMouseDown, 1) == 1 && sink.Count(kMouseUp, 1) == 1);
-    CHECK(sink.Count(kClick, 1) == 1);
+    CHECK(sink.Count(TrayIconEventMouseDown, 1) == 1 && sink.Count(TrayIconEventMouseUp, 1) == 1);
+    CHECK(sink.Count(TrayIconEventClick, 1) == 1);
     sink.events.clear();
     Post(ours, WM_LBUTTONDOWN);
     Post(ours, WM_LBUTTONUP);
     Post(ours, WM_LBUTTONDBLCLK);
     Post(ours, WM_LBUTTONUP);
     Pump(GetDoubleClickTime() + 400);
-    CHECK(sink.Count(kDblClick, 1) == 1 && sink.Count(kClick) == 0);
+    CHECK(sink.Count(TrayIconEventDblClick, 1) == 1 && sink.Count(TrayIconEventClick) == 0);
 
     sink.events.clear();
     Post(ours, WM_RBUTTONDOWN);
     Post(ours, WM_RBUTTONUP);
     Pump(300);
-    CHECK(sink.Count(kMouseDown, 2) == 1 && sink.Count(kMouseUp, 2) == 1);
-    CHECK(sink.Count(kShortCutClick) == 0);
+    CHECK(sink.Count(TrayIconEventMouseDown, 2) == 1 && sink.Count(TrayIconEventMouseUp, 2) == 1);
+    CHECK(sink.Count(TrayIconEventShortCutClick) == 0);
 
     // Short dial: a right click with Ctrl held while ShortCutActive.
     sink.events.clear();
@@ -734,7 +724,8 @@ void TestTray() {
     Post(ours, WM_RBUTTONUP);
     Pump(300);
     keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
-    CHECK(sink.Count(kShortCutClick, 2) == 1 && sink.Count(kMouseDown) == 0);
+    CHECK(sink.Count(TrayIconEventShortCutClick, 2) == 1 &&
+          sink.Count(TrayIconEventMouseDown) == 0);
     CHECK(SUCCEEDED(Call(icon, kShortCutActive, DISPATCH_PROPERTYPUT, {&no})));
 
     // The pointer leaving the icon is reported with a negative value.
@@ -743,10 +734,10 @@ void TestTray() {
     GetCursorPos(&cursor);
     Post(ours, WM_MOUSEMOVE);
     Pump(100);
-    CHECK(sink.Count(kMouseMove, 0) == 1);
+    CHECK(sink.Count(TrayIconEventMouseMove, 0) == 1);
     SetCursorPos(cursor.x + 40, cursor.y + 40);
     Pump(700);
-    CHECK(sink.Count(kMouseMove, -1) == 1);
+    CHECK(sink.Count(TrayIconEventMouseMove, -1) == 1);
 
     // Blinking runs a timer only while it blinks.
     gControlWindow = FindWindowW(L"QorTrayIconWindow", nullptr);
@@ -782,7 +773,8 @@ void TestTray() {
     // A drag lets the handler fill the data, then runs (and ends at once: no button is held).
     sink.events.clear();
     CHECK(SUCCEEDED(Call(icon, kOLEDrag, DISPATCH_METHOD, {})));
-    CHECK(sink.Count(kOLEStartDrag) == 1 && sink.Count(kOLECompleteDrag) == 1);
+    CHECK(sink.Count(TrayIconEventOLEStartDrag) == 1 &&
+          sink.Count(TrayIconEventOLECompleteDrag) == 1);
 }
 
 using Raised = Sink::Raised;
@@ -807,7 +799,7 @@ void TestKeys() {
          {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT},
          false},
     };
-    const std::vector<Raised> press = {{kMouseDown, 1}, {kMouseUp, 1}};
+    const std::vector<Raised> press = {{TrayIconEventMouseDown, 1}, {TrayIconEventMouseUp, 1}};
     for (const Row& row : selections) {
         tray.sink.events.clear();
         const size_t from = gShellCalls.size();
@@ -816,7 +808,7 @@ void TestKeys() {
         const bool pressed = tray.sink.Presses() == press;  // Click waits, as for a click
         Pump(GetDoubleClickTime() + 400);
         const bool clicked =
-            tray.sink.Presses() == std::vector<Raised>{press[0], press[1], {kClick, 1}};
+            tray.sink.Presses() == std::vector<Raised>{press[0], press[1], {TrayIconEventClick, 1}};
         const int focus = CountCalls(from, NIM_SETFOCUS);
         if (!pressed || !clicked || focus != row.fromKeys)
             std::printf("%s: %zu events, focus given back %d times\n", row.what,
@@ -854,11 +846,11 @@ void TestKeys() {
         GetCursorPos(&after);
         const POINT at = row.fromKeys ? anchor : start;
         const POINT menu{gMenuRect.left, gMenuRect.top}, pointer = tray.sink.pointerAtMenu;
-        const bool ok =
-            tray.sink.Presses() == std::vector<Raised>{{kMouseDown, 2}, {kMouseUp, 2}} &&
-            pointer.x == at.x && pointer.y == at.y && menu.x == at.x && menu.y == at.y &&
-            after.x == start.x && after.y == start.y &&
-            CountCalls(from, NIM_SETFOCUS) == row.fromKeys;
+        const bool ok = tray.sink.Presses() == std::vector<Raised>{{TrayIconEventMouseDown, 2},
+                                                                   {TrayIconEventMouseUp, 2}} &&
+                        pointer.x == at.x && pointer.y == at.y && menu.x == at.x &&
+                        menu.y == at.y && after.x == start.x && after.y == start.y &&
+                        CountCalls(from, NIM_SETFOCUS) == row.fromKeys;
         if (!ok)
             std::printf("%s: %zu events; menu at %ld,%ld, pointer at %ld,%ld then %ld,%ld\n",
                         row.what, tray.sink.Presses().size(), menu.x, menu.y, pointer.x, pointer.y,
