@@ -75,35 +75,53 @@ VARIANT& EventArgs::operator[](UINT index) const {
 }
 
 Connection::Connection(Connection&& other) noexcept
-    : point_(std::move(other.point_)), cookie_(std::exchange(other.cookie_, 0)) {}
+    : point_(std::move(other.point_)),
+      weakPoint_(std::exchange(other.weakPoint_, nullptr)),
+      sink_(std::move(other.sink_)),
+      cookie_(std::exchange(other.cookie_, 0)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         Disconnect();
         point_ = std::move(other.point_);
+        weakPoint_ = std::exchange(other.weakPoint_, nullptr);
+        sink_ = std::move(other.sink_);
         cookie_ = std::exchange(other.cookie_, 0);
     }
     return *this;
 }
 
-Connection Connection::Connect(IUnknown* source, REFIID eventIid, EventHandler handler) {
+Connection Connection::Connect(IUnknown* source, REFIID eventIid, EventHandler handler,
+                               Hold hold) {
     if (!source) throw ComError(E_POINTER, "No object to connect to");
     ComPtr<IConnectionPoint> point = FindPoint(source, eventIid);
     IID iid = IID_IDispatch;
     point->GetConnectionInterface(&iid);
-    auto sink = ComPtr<IDispatch>::Adopt(new Sink(iid, std::move(handler)));
     Connection connection;
-    ThrowIfFailed(point->Advise(sink.Get(), &connection.cookie_), "Advise");
-    connection.point_ = std::move(point);
+    connection.sink_ = ComPtr<IDispatch>::Adopt(new Sink(iid, std::move(handler)));
+    ThrowIfFailed(point->Advise(connection.sink_.Get(), &connection.cookie_), "Advise");
+    if (hold == Hold::Source)
+        connection.point_ = std::move(point);
+    else
+        connection.weakPoint_ = point.Get();  // `point` lets go of the source here
     return connection;
 }
 
+bool Connection::SourceAlive() const noexcept {
+    if (!sink_ || !Point()) return false;
+    if (point_) return true;
+    // The source holds the sink from Advise until it goes: a count above our own
+    // one says it is still there.
+    sink_->AddRef();
+    return sink_->Release() > 1;
+}
+
 void Connection::Disconnect() noexcept {
-    if (point_) {
-        point_->Unadvise(cookie_);
-        point_ = nullptr;
-        cookie_ = 0;
-    }
+    if (SourceAlive()) Point()->Unadvise(cookie_);
+    point_ = nullptr;
+    weakPoint_ = nullptr;
+    sink_ = nullptr;
+    cookie_ = 0;
 }
 
 }  // namespace qor::com

@@ -30,6 +30,12 @@ using EventHandler = std::function<void(DISPID id, EventArgs& args)>;
 
 class Connection {
   public:
+    // What the connection holds of the source: a client keeps it alive while
+    // connected; an observer of an object someone else owns must not, since it
+    // would outlive its owner's release. Such a connection ends when the source
+    // lets go of the sink (when it is destroyed).
+    enum class Hold { Source, Nothing };
+
     Connection() noexcept = default;
     Connection(Connection&& other) noexcept;
     Connection& operator=(Connection&& other) noexcept;
@@ -40,13 +46,20 @@ class Connection {
     // Finds the connection point of `eventIid` (or, with IID_NULL, the object's
     // default source from IProvideClassInfo2, else its first point) and advises a
     // sink. Throws ComError when the object has no such events.
-    static Connection Connect(IUnknown* source, REFIID eventIid, EventHandler handler);
+    static Connection Connect(IUnknown* source, REFIID eventIid, EventHandler handler,
+                              Hold hold = Hold::Source);
 
     void Disconnect() noexcept;
-    explicit operator bool() const noexcept { return static_cast<bool>(point_); }
+    // Whether the source still holds our sink: it is alive and connected.
+    bool SourceAlive() const noexcept;
+    explicit operator bool() const noexcept { return SourceAlive(); }
 
   private:
+    IConnectionPoint* Point() const noexcept { return point_ ? point_.Get() : weakPoint_; }
+
     ComPtr<IConnectionPoint> point_;
+    IConnectionPoint* weakPoint_ = nullptr;  // valid while the source holds sink_
+    ComPtr<IDispatch> sink_;
     DWORD cookie_ = 0;
 };
 
