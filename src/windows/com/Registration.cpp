@@ -16,19 +16,20 @@ namespace {
 
 using deploy::RegistryValue;
 
+// A stdcall callback on 32-bit: a lambda does not convert to it there.
+BOOL CALLBACK CollectNumber(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::vector<int>*>(list)->push_back(
+            static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
 // The module's TYPELIB resources as the file holds them: the same reader the
 // build uses on the shipped binaries, so both derive the same plan.
 std::vector<deploy::EmbeddedTypeLib> EmbeddedLibraries() {
     std::vector<int> numbers;
-    EnumResourceNamesW(
-        Module::Handle(), L"TYPELIB",
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
-            if (IS_INTRESOURCE(name))
-                reinterpret_cast<std::vector<int>*>(list)->push_back(
-                    static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&numbers));
+    EnumResourceNamesW(Module::Handle(), L"TYPELIB", &CollectNumber,
+                       reinterpret_cast<LONG_PTR>(&numbers));
     std::sort(numbers.begin(), numbers.end());
     std::vector<deploy::EmbeddedTypeLib> libraries;
     for (int number : numbers) {
