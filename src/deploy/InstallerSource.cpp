@@ -174,6 +174,17 @@ class Writer {
         }
         out_ += "      </Directory>\n    </Directory>\n";
 
+        // Builds of one version (they differ in the fourth part, which Windows
+        // Installer does not compare) replace each other, instead of piling up.
+        // The attributes are part of the row's key: the row is written anew, with
+        // the maximum version included (256 + 1: migrate features).
+        sql_.push_back("DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'");
+        sql_.push_back(
+            "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+            "VALUES ('" +
+            spec_.upgradeCode + "', '" + spec_.version +
+            "', 513, "
+            "'WIX_UPGRADE_DETECTED')");
         WriteFeature(spec_.mainFeature, "");
         // An optional feature appears once something of it is built.
         for (const auto& optional : spec_.optionalFeatures)

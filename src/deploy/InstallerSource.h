@@ -5,8 +5,8 @@
 // table from the module's registration plan (never by running
 // self-registration). A library that belongs to someone else (resource 2 and
 // up) goes into a component of its own that installs only where that library is
-// not registered yet; wixl cannot say so, so the conditions come out as SQL for
-// msibuild to apply to the built package.
+// not registered yet. What wixl cannot say (those conditions, upgrades between
+// builds of one version) comes out as SQL for msibuild to apply to the package.
 
 #include <string>
 #include <vector>
