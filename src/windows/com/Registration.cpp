@@ -75,13 +75,8 @@ bool ReadDefault(HKEY root, const std::string& key, std::wstring& value) {
     return true;
 }
 
-// The containers every server shares are never removed, however empty.
-bool Container(const std::wstring& key) {
-    return key.empty() || lstrcmpiW(key.c_str(), L"CLSID") == 0 ||
-           lstrcmpiW(key.c_str(), L"TypeLib") == 0 || lstrcmpiW(key.c_str(), L"Interface") == 0;
-}
-
-// Deletes the value, then every key on its path that is left with nothing in it.
+// Deletes the value, then every key on its path that is left with nothing in it,
+// up to the classes root (a per-user CLSID key may have been created for us).
 void Remove(HKEY root, const RegistryValue& v) {
     std::wstring key = FromUtf8(v.key);
     {
@@ -91,7 +86,7 @@ void Remove(HKEY root, const RegistryValue& v) {
         const std::wstring name = FromUtf8(v.name);
         RegDeleteValueW(opened.Get(), name.empty() ? nullptr : name.c_str());
     }
-    while (!Container(key)) {
+    while (!key.empty()) {
         DWORD subkeys = 1, values = 1;
         {
             UniqueHkey opened;
