@@ -7,33 +7,11 @@
 #include <stdexcept>
 
 #include "deploy/RegistrationPlan.h"
+#include "deploy/XmlText.h"
 
 namespace qor::deploy {
 
 namespace {
-
-std::string Xml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 // Registry keys and values are formatted text in a package: a literal bracket
 // must be written as [\[] or [\]]. The placement stands in as markers until the

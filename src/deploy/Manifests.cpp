@@ -1,33 +1,11 @@
 #include "deploy/Manifests.h"
 
 #include "deploy/RegistrationPlan.h"
+#include "deploy/XmlText.h"
 
 namespace qor::deploy {
 
 namespace {
-
-std::string Xml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string Identity(const std::string& name, const std::string& version, bool win64) {
     return "<assemblyIdentity type=\"win32\" name=\"" + Xml(name) + "\" version=\"" + Xml(version) +
