@@ -28,7 +28,7 @@ struct PackageFeature {
     std::string description;
 };
 
-struct PackageSpec {
+struct PackageContents {
     bool win64 = true;
     std::string productName;
     std::string manufacturer;
@@ -45,6 +45,6 @@ struct PackageSource {
     std::vector<std::string> sql;  // to run on the built package, in order
 };
 
-PackageSource WritePackageSource(const PackageSpec& spec);
+PackageSource WritePackageSource(const PackageContents& package);
 
 }  // namespace qor::deploy

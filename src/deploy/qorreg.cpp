@@ -85,15 +85,15 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 int Package(const Arguments& args) {
-    PackageSpec spec;
-    spec.win64 = Win64(args);
-    spec.productName = args.One("product");
-    spec.manufacturer = args.One("manufacturer");
-    spec.version = args.One("version");
-    spec.upgradeCode = args.One("upgrade-code");
-    spec.installFolder = args.One("folder");
-    spec.mainFeature = {"Complete", spec.productName,
-                        "The component and its parts, registered for every user"};
+    PackageContents package;
+    package.win64 = Win64(args);
+    package.productName = args.One("product");
+    package.manufacturer = args.One("manufacturer");
+    package.version = args.One("version");
+    package.upgradeCode = args.One("upgrade-code");
+    package.installFolder = args.One("folder");
+    package.mainFeature = {"Complete", package.productName,
+                           "The component and its parts, registered for every user"};
     // Optional features name the files that make them: ID=TITLE=DESCRIPTION=FILE.
     std::map<std::string, std::string> featureOfFile;
     for (const std::string& f : args.All("feature")) {
@@ -103,7 +103,7 @@ int Package(const Arguments& args) {
             parts.push_back(f.substr(from, at - from));
         parts.push_back(f.substr(from));
         if (parts.size() != 4) throw std::runtime_error("--feature is ID=TITLE=DESCRIPTION=FILE");
-        spec.optionalFeatures.push_back({parts[0], parts[1], parts[2]});
+        package.optionalFeatures.push_back({parts[0], parts[1], parts[2]});
         featureOfFile[parts[3]] = parts[0];
     }
     const fs::path stage = args.One("stage");
@@ -125,9 +125,9 @@ int Package(const Arguments& args) {
         if (IsModule(path)) file.libraries = LibrariesOf(path.string());
         auto feature = featureOfFile.find(path.filename().string());
         if (feature != featureOfFile.end()) file.feature = feature->second;
-        spec.files.push_back(std::move(file));
+        package.files.push_back(std::move(file));
     }
-    const PackageSource source = WritePackageSource(spec);
+    const PackageSource source = WritePackageSource(package);
     WriteText(args.One("wxs"), source.wxs);
     std::string sql;
     for (const auto& statement : source.sql) sql += statement + "\n";

@@ -15,26 +15,27 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-PackageSpec Spec(bool win64) {
-    PackageSpec spec;
-    spec.win64 = win64;
-    spec.productName = "qorIcon (test)";
-    spec.manufacturer = "Norvane";
-    spec.version = "5.5.21.7";
-    spec.upgradeCode = "{F19D63DB-060D-4E9F-AA69-52AD2052A5A4}";
-    spec.installFolder = "Norvane\\qorIcon";
-    spec.mainFeature = {"Complete", "qorIcon", "everything"};
-    spec.optionalFeatures = {{"CallHandler", "Call links", "tel: links"}};
-    return spec;
+PackageContents Spec(bool win64) {
+    PackageContents package;
+    package.win64 = win64;
+    package.productName = "qorIcon (test)";
+    package.manufacturer = "Norvane";
+    package.version = "5.5.21.7";
+    package.upgradeCode = "{F19D63DB-060D-4E9F-AA69-52AD2052A5A4}";
+    package.installFolder = "Norvane\\qorIcon";
+    package.mainFeature = {"Complete", "qorIcon", "everything"};
+    package.optionalFeatures = {{"CallHandler", "Call links", "tel: links"}};
+    return package;
 }
 
 }  // namespace
 
 TEST(PackageSource, ModulesAreRegisteredByTheTableAndTextIsEscaped) {
     QOR_LOAD_TLB(lib, "sample64");
-    PackageSpec spec = Spec(true);
-    spec.files = {{"sample.dll", "sample.dll", {{1, lib}}, ""}, {"sdk/a.idl", "sdk/a.idl", {}, ""}};
-    const PackageSource out = WritePackageSource(spec);
+    PackageContents package = Spec(true);
+    package.files = {{"sample.dll", "sample.dll", {{1, lib}}, ""},
+                     {"sdk/a.idl", "sdk/a.idl", {}, ""}};
+    const PackageSource out = WritePackageSource(package);
     const std::string& wxs = out.wxs;
 
     EXPECT_TRUE(Has(wxs, "<Directory Id=\"ProgramFiles64Folder\">"));
@@ -60,10 +61,10 @@ TEST(PackageSource, ModulesAreRegisteredByTheTableAndTextIsEscaped) {
 TEST(PackageSource, ForeignLibraryInstallsOnlyWhereAbsentAndFeaturesFollowTheirFiles) {
     QOR_LOAD_TLB(own, "qorIcon32");
     QOR_LOAD_TLB(dialer, "QorDial32");
-    PackageSpec spec = Spec(false);
-    spec.files = {{"qorIcon.dll", "qorIcon.dll", {{1, own}, {2, dialer}}, ""},
-                  {"qorcall.exe", "qorcall.exe", {}, "CallHandler"}};
-    const PackageSource out = WritePackageSource(spec);
+    PackageContents package = Spec(false);
+    package.files = {{"qorIcon.dll", "qorIcon.dll", {{1, own}, {2, dialer}}, ""},
+                     {"qorcall.exe", "qorcall.exe", {}, "CallHandler"}};
+    const PackageSource out = WritePackageSource(package);
 
     EXPECT_TRUE(Has(out.wxs, "<Directory Id=\"ProgramFilesFolder\">"));
     EXPECT_FALSE(Has(out.wxs, "Win64=\"yes\""));
@@ -84,7 +85,7 @@ TEST(PackageSource, ForeignLibraryInstallsOnlyWhereAbsentAndFeaturesFollowTheirF
     EXPECT_TRUE(Has(out.wxs, "<ComponentRef Id=\"c_qorcall.exe\"/>"));
 
     // The same package built again names its components the same: upgrades rely on it.
-    EXPECT_EQ(out.wxs, WritePackageSource(spec).wxs);
+    EXPECT_EQ(out.wxs, WritePackageSource(package).wxs);
 }
 
 TEST(Manifests, AssemblyListsClassesLibrariesAndInterfaces) {
