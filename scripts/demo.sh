@@ -5,10 +5,11 @@
 # is forwarded. The timeline shows what the tray displays and what the client is
 # asked after every step.
 #
-# With Wine, Xvfb and the mingw-w64 cross compiler present, it then plays the same
-# showcase against the real qorIcon.dll and its parts in Wine's notification area
-# (windows preset, build/windows, a throwaway Wine prefix) and saves a picture of
-# the tray after every step into out/demo/. QOR_DEMO_WINE=0 skips that part.
+# It then plays the same showcase against the real qorIcon.dll and its parts in
+# Wine's notification area (windows preset, build/windows, a throwaway Wine
+# prefix) and saves a picture of the tray after every step into out/demo/. On a
+# fresh machine, run as root, it first installs Wine, Xvfb and the mingw-w64
+# cross compiler for that (a few minutes). QOR_DEMO_WINE=0 skips that part.
 #
 #   scripts/demo.sh            the showcase
 #   scripts/demo.sh --verbose  also every event the simulated phone system delivers
@@ -33,7 +34,15 @@ else
     compile=(cmake --build --preset native --target qoricon-sim)
 fi
 
-"$root/scripts/install-deps.sh" --native
+# The second half plays the real DLL in Wine's tray: it needs the cross compiler,
+# Wine and Xvfb as well, which install-deps.sh installs (as root) when missing.
+if [[ "${QOR_DEMO_WINE:-1}" == 0 ]]; then
+    "$root/scripts/install-deps.sh" --native
+elif ! "$root/scripts/install-deps.sh"; then
+    echo "(the Wine half's packages could not be installed: the core half only)"
+    QOR_DEMO_WINE=0
+    "$root/scripts/install-deps.sh" --native
+fi
 
 echo "Building the simulator in $build (the first build takes a few minutes)..."
 if ! "${configure[@]}" >"$log" 2>&1 || ! "${compile[@]}" >>"$log" 2>&1; then
@@ -47,7 +56,7 @@ fi
 if [[ "${QOR_DEMO_WINE:-1}" == 0 ]] || ! command -v wine >/dev/null ||
    ! command -v xvfb-run >/dev/null || ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
     echo
-    echo "(Wine, xvfb-run or mingw-w64 missing: the real DLL was not played; scripts/test.sh installs them)"
+    echo "(Wine, xvfb-run or mingw-w64 missing: the real DLL was not played; run as root to install them)"
     exit 0
 fi
 

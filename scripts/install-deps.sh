@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(cmake g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 if [ "${1:-}" != "--native" ]; then
   packages+=(valgrind g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-             wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick fonts-dejavu-core x11-apps)
+             wine wine64 xvfb xauth librsvg2-bin icoutils imagemagick fonts-dejavu-core x11-apps
+             wixl msitools)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -16,7 +17,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then
-  echo "== installing: ${missing[*]}"
+  echo "== installing (a few minutes on a fresh machine): ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -15,7 +15,10 @@
 #include "windows/com/Automation.h"
 #include "windows/com/EventSink.h"
 #include "windows/com/Object.h"
-#include "windows/com/ServerExports.h"
+#include "windows/com/ClassFactory.h"
+#include "windows/com/Module.h"
+#include "windows/com/Owners.h"
+#include "windows/com/Text.h"
 
 namespace {
 
@@ -91,29 +94,54 @@ class Relay final : public qor::com::ComObject<Relay, IDispatch> {
 };
 
 qor::com::ClassFactory gRelayFactory(qor::com::CreateWithNew<Relay>);
-const qor::com::ClassRegistration kRelay{&kRelayClsid, L"QorTest.Relay", L"Script event relay"};
+
+// Its registration, written by hand: a test server with no type library of its own.
+LSTATUS SetKey(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    qor::com::UniqueHkey key;
+    LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                     nullptr, key.Put(), nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::wstring ClsidKey() {
+    return L"CLSID\\" + qor::com::GuidText(kRelayClsid);
+}
 
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    return qor::com::OnDllMain(instance, reason);
+    if (reason == DLL_PROCESS_ATTACH) qor::com::Module::SetHandle(instance);
+    return TRUE;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-    const qor::com::ServedClass classes[] = {{kRelay, &gRelayFactory}};
-    return qor::com::GetServedClassObject(classes, clsid, riid, out);
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualCLSID(clsid, kRelayClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+    return gRelayFactory.QueryInterface(riid, out);
 }
 
 STDAPI DllCanUnloadNow() {
-    return qor::com::CanUnloadServer();
+    return qor::com::Module::LockCount() == 0 ? S_OK : S_FALSE;
 }
 
-// Registered without a type library: the one it embeds (QorDial's, for NewCall's
-// object) belongs to the contract, not to this test server.
 STDAPI DllRegisterServer() {
-    return qor::com::RegisterServer({&kRelay, 1}, qor::com::RegistrationScope::Machine, false);
+    const std::wstring clsid = qor::com::GuidText(kRelayClsid);
+    for (LSTATUS status :
+         {SetKey(ClsidKey(), nullptr, L"Script event relay"),
+          SetKey(ClsidKey() + L"\\InprocServer32", nullptr, qor::com::Module::Path()),
+          SetKey(ClsidKey() + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+          SetKey(L"QorTest.Relay\\CLSID", nullptr, clsid)})
+        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    return S_OK;
 }
 
 STDAPI DllUnregisterServer() {
-    return qor::com::UnregisterServer({&kRelay, 1}, qor::com::RegistrationScope::Machine, false);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey().c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, ClsidKey().c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QorTest.Relay");
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, L"QorTest.Relay");
+    return S_OK;
 }

@@ -4,6 +4,7 @@
 
 #include "core/common/Error.h"
 #include "windows/com/Errors.h"
+#include "windows/com/ServerDiagnosis.h"
 #include "windows/com/Text.h"
 
 namespace qor::com {
@@ -278,17 +279,21 @@ void Assign(VARIANT& target, const VARIANT& value) {
     target = copy;
 }
 
-ComPtr<IDispatch> CreateByProgId(const wchar_t* progId) {
+ComPtr<IDispatch> CreateByProgId(const wchar_t* progId, const char* what) {
     CLSID clsid;
     ComPtr<IDispatch> object;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                               IID_IDispatch, object.PutVoid());
-    if (FAILED(hr))
+    if (SUCCEEDED(hr)) return object;
+    if (!what)
         throw qor::QorError(qor::err::kCannotCreateObject,
                             "ActiveX component can't create object (" + Narrow(progId) + ")");
-    return object;
+    const std::string line =
+        std::string(what) + " (" + Narrow(progId) + ") " + WhyCannotCreate(progId, hr);
+    OutputDebugStringA((line + "\r\n").c_str());
+    throw qor::QorError(qor::err::kCannotCreateObject, line);
 }
 
 }  // namespace qor::com

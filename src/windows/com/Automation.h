@@ -61,7 +61,10 @@ void WriteBack(VARIANT& argument, const VARIANT& value);
 // through the reference when it holds one, else in place.
 void Assign(VARIANT& target, const VARIANT& value);
 
-// Creates an object by ProgID; a missing or failing server is error 429.
-ComPtr<IDispatch> CreateByProgId(const wchar_t* progId);
+// Creates an object by ProgID; a missing or failing server is error 429. With
+// `what` (the server's name for people, "The tray icon control") the description
+// says what is wrong with its registration, and the same line goes to the
+// debugger output: the part an administrator has to fix, by name.
+ComPtr<IDispatch> CreateByProgId(const wchar_t* progId, const char* what = nullptr);
 
 }  // namespace qor::com

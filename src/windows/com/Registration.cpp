@@ -1,24 +1,48 @@
 #include "windows/com/Registration.h"
 
-#include <oleauto.h>
-
+#include <algorithm>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "windows/com/ComPtr.h"
+#include "deploy/TypeLibFile.h"
 #include "windows/com/Module.h"
 #include "windows/com/Owners.h"
 #include "windows/com/Text.h"
 
-// mingw-w64's oleauto.h lacks these two although its import library has them.
-extern "C" {
-HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* lib, OLECHAR* path, OLECHAR* helpDir);
-HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libId, WORD major, WORD minor, LCID lcid,
-                                        SYSKIND syskind);
-}
-
 namespace qor::com {
 
 namespace {
+
+using deploy::RegistryValue;
+
+// A stdcall callback on 32-bit: a lambda does not convert to it there.
+BOOL CALLBACK CollectNumber(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::vector<int>*>(list)->push_back(
+            static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
+// The module's TYPELIB resources as the file holds them: the same reader the
+// build uses on the shipped binaries, so both derive the same plan.
+std::vector<deploy::EmbeddedTypeLib> EmbeddedLibraries() {
+    std::vector<int> numbers;
+    EnumResourceNamesW(Module::Handle(), L"TYPELIB", &CollectNumber,
+                       reinterpret_cast<LONG_PTR>(&numbers));
+    std::sort(numbers.begin(), numbers.end());
+    std::vector<deploy::EmbeddedTypeLib> libraries;
+    for (int number : numbers) {
+        HRSRC found = FindResourceW(Module::Handle(), MAKEINTRESOURCEW(number), L"TYPELIB");
+        HGLOBAL loaded = found ? LoadResource(Module::Handle(), found) : nullptr;
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        if (!data) throw std::runtime_error("TYPELIB resource cannot be loaded");
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        libraries.push_back(
+            {number, deploy::ReadTypeLib({bytes, SizeofResource(Module::Handle(), found)})});
+    }
+    return libraries;
+}
 
 LSTATUS OpenRoot(RegistrationScope scope, UniqueHkey& root) {
     if (scope == RegistrationScope::Machine) {
@@ -29,181 +53,129 @@ LSTATUS OpenRoot(RegistrationScope scope, UniqueHkey& root) {
                            nullptr, root.Put(), nullptr);
 }
 
-// Creates root\path and sets one string value (empty name = the default value).
-LSTATUS SetString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& value) {
+LSTATUS Write(HKEY root, const RegistryValue& v) {
     UniqueHkey key;
-    LSTATUS status =
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Put(), nullptr);
+    LSTATUS status = RegCreateKeyExW(root, FromUtf8(v.key).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                     nullptr, key.Put(), nullptr);
     if (status != ERROR_SUCCESS) return status;
-    return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const std::wstring name = FromUtf8(v.name);
+    const std::wstring data = FromUtf8(v.data);
+    return RegSetValueExW(key.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
-// Deletes a key with everything below it; a key that is not there is fine.
-LSTATUS DeleteTree(HKEY root, const std::wstring& path) {
-    const LSTATUS status = RegDeleteTreeW(root, path.c_str());
-    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
-        RegDeleteKeyW(root, path.c_str());  // RegDeleteTree leaves the key itself on old systems
-        return ERROR_SUCCESS;
+bool ReadDefault(HKEY root, const std::string& key, std::wstring& value) {
+    wchar_t buffer[2048] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (RegGetValueW(root, FromUtf8(key).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    value = buffer;
+    return true;
+}
+
+// Deletes the value, then every key on its path that is left with nothing in it,
+// up to the classes root (a per-user CLSID key may have been created for us).
+void Remove(HKEY root, const RegistryValue& v) {
+    std::wstring key = FromUtf8(v.key);
+    {
+        UniqueHkey opened;
+        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, opened.Put()) != ERROR_SUCCESS)
+            return;  // nothing there: already gone
+        const std::wstring name = FromUtf8(v.name);
+        RegDeleteValueW(opened.Get(), name.empty() ? nullptr : name.c_str());
     }
-    return status;
-}
-
-struct LibraryInfo {
-    ComPtr<ITypeLib> lib;
-    TLIBATTR attr{};
-};
-
-HRESULT LoadOwnLibrary(LibraryInfo& info) {
-    const std::wstring path = Module::Path();
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, info.lib.Put());
-    if (FAILED(hr)) return hr;
-    TLIBATTR* attr = nullptr;
-    hr = info.lib->GetLibAttr(&attr);
-    if (FAILED(hr)) return hr;
-    info.attr = *attr;
-    info.lib->ReleaseTLibAttr(attr);
-    return S_OK;
-}
-
-// The libraries the module's own imports, embedded as resources 2, 3, ...: the
-// contracts its interfaces refer to. A client that resolves those references
-// needs them registered; where the contract's owner registered its own copy we
-// leave it alone, and we only ever remove a registration that points at us.
-template <class F>
-HRESULT ForEachImportedLibrary(F&& visit) {
-    const std::wstring path = Module::Path();
-    for (int index = 2;; ++index) {
-        const std::wstring resource = path + L"\\" + std::to_wstring(index);
-        LibraryInfo info;
-        if (FAILED(LoadTypeLibEx(resource.c_str(), REGKIND_NONE, info.lib.Put()))) return S_OK;
-        TLIBATTR* attr = nullptr;
-        if (FAILED(info.lib->GetLibAttr(&attr))) return S_OK;
-        info.attr = *attr;
-        info.lib->ReleaseTLibAttr(attr);
-        if (HRESULT hr = visit(info, resource); FAILED(hr)) return hr;
+    while (!key.empty()) {
+        DWORD subkeys = 1, values = 1;
+        {
+            UniqueHkey opened;
+            if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.Put()) != ERROR_SUCCESS ||
+                RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                 nullptr, &values, nullptr, nullptr, nullptr,
+                                 nullptr) != ERROR_SUCCESS)
+                return;
+        }
+        if (subkeys != 0 || values != 0 || RegDeleteKeyW(root, key.c_str()) != ERROR_SUCCESS)
+            return;
+        const auto slash = key.rfind(L'\\');
+        key = slash == std::wstring::npos ? std::wstring() : key.substr(0, slash);
     }
 }
 
-std::wstring RegisteredPath(const TLIBATTR& a) {
-    Bstr path;
-    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, path.Put())))
-        return {};
-    return path.Wide();
+bool PointsAt(HKEY root, const deploy::LibraryPlan& lib, bool whenAbsent) {
+    std::wstring registered;
+    if (!ReadDefault(root, lib.pathKey, registered)) return whenAbsent;
+    return lstrcmpiW(registered.c_str(), FromUtf8(lib.path).c_str()) == 0;
 }
 
-HRESULT RegisterImportedLibraries(RegistrationScope scope) {
-    return ForEachImportedLibrary([&](LibraryInfo& info, std::wstring resource) {
-        if (!RegisteredPath(info.attr).empty()) return S_OK;
-        return scope == RegistrationScope::Machine
-                   ? RegisterTypeLib(info.lib.Get(), resource.data(), nullptr)
-                   : RegisterTypeLibForUser(info.lib.Get(), resource.data(), nullptr);
-    });
+// A library that is not ours is written where no one has registered it (as the
+// user sees the classes, and in the scope written to) or where it points at us,
+// and removed only where it still points at us.
+bool MayRegister(const deploy::LibraryPlan& lib, HKEY root) {
+    return lib.own || (PointsAt(HKEY_CLASSES_ROOT, lib, true) && PointsAt(root, lib, true));
+}
+bool MayUnregister(const deploy::LibraryPlan& lib, HKEY root) {
+    return lib.own || PointsAt(root, lib, false);
 }
 
-HRESULT UnregisterImportedLibraries(RegistrationScope scope) {
-    return ForEachImportedLibrary([&](LibraryInfo& info, const std::wstring& resource) {
-        const auto& a = info.attr;
-        if (lstrcmpiW(RegisteredPath(a).c_str(), resource.c_str()) != 0) return S_OK;
-        return scope == RegistrationScope::Machine
-                   ? UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind)
-                   : UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-                                              a.syskind);
-    });
+HRESULT FromStatus(LSTATUS status) {
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
 }  // namespace
 
-HRESULT RegisterServer(std::span<const ClassRegistration> classes, RegistrationScope scope,
-                       bool withTypeLib) noexcept {
+deploy::ServerPlan PlanOwnRegistration() {
+    const std::wstring path = Module::Path();
+    std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    return deploy::PlanServer(EmbeddedLibraries(), {Utf8(path), Utf8(folder)});
+}
+
+HRESULT RegisterServer(std::span<const CLSID* const> served, RegistrationScope scope) noexcept {
     try {
+        const deploy::ServerPlan plan = PlanOwnRegistration();
+        std::vector<std::string> factories;
+        for (const CLSID* clsid : served) factories.push_back(Utf8(GuidText(*clsid)));
+        std::vector<std::string> planned;
+        for (const auto& c : plan.classes) planned.push_back(c.clsid);
+        std::sort(factories.begin(), factories.end());
+        std::sort(planned.begin(), planned.end());
+        if (factories != planned) return E_UNEXPECTED;
+
         UniqueHkey root;
         LSTATUS status = OpenRoot(scope, root);
-        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-        const std::wstring path = Module::Path();
-
-        LibraryInfo library;
-        if (withTypeLib) {
-            HRESULT hr = LoadOwnLibrary(library);
-            if (FAILED(hr)) return hr;
+        for (const auto& v : plan.classValues)
+            if (status == ERROR_SUCCESS) status = Write(root.Get(), v);
+        for (const auto& lib : plan.libraries) {
+            if (!MayRegister(lib, root.Get())) continue;
+            for (const auto& v : lib.values)
+                if (status == ERROR_SUCCESS) status = Write(root.Get(), v);
         }
-        const std::wstring libId = withTypeLib ? GuidText(library.attr.guid) : L"";
-
-        for (const auto& c : classes) {
-            const std::wstring clsidKey = L"CLSID\\" + GuidText(*c.clsid);
-            const std::wstring clsidText = GuidText(*c.clsid);
-            status = SetString(root.Get(), clsidKey, nullptr, c.description);
-            if (status == ERROR_SUCCESS)
-                status = SetString(root.Get(), clsidKey + L"\\InprocServer32", nullptr, path);
-            if (status == ERROR_SUCCESS)
-                status = SetString(root.Get(), clsidKey + L"\\InprocServer32", L"ThreadingModel",
-                                   c.threadingModel);
-            if (status == ERROR_SUCCESS)
-                status = SetString(root.Get(), clsidKey + L"\\ProgID", nullptr, c.progId);
-            if (status == ERROR_SUCCESS && withTypeLib)
-                status = SetString(root.Get(), clsidKey + L"\\TypeLib", nullptr, libId);
-            if (status == ERROR_SUCCESS)
-                status = SetString(root.Get(), c.progId, nullptr, c.description);
-            if (status == ERROR_SUCCESS)
-                status =
-                    SetString(root.Get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsidText);
-            if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-        }
-
-        if (withTypeLib) {
-            std::wstring mutablePath = path;
-            const HRESULT hr =
-                scope == RegistrationScope::Machine
-                    ? RegisterTypeLib(library.lib.Get(), mutablePath.data(), nullptr)
-                    : RegisterTypeLibForUser(library.lib.Get(), mutablePath.data(), nullptr);
-            if (FAILED(hr)) return hr;
-            return RegisterImportedLibraries(scope);
-        }
-        return S_OK;
-    } catch (...) {
+        return FromStatus(status);
+    } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
     }
 }
 
-HRESULT UnregisterServer(std::span<const ClassRegistration> classes, RegistrationScope scope,
-                         bool withTypeLib) noexcept {
+HRESULT UnregisterServer(RegistrationScope scope) noexcept {
     try {
+        const deploy::ServerPlan plan = PlanOwnRegistration();
         UniqueHkey root;
-        LSTATUS status = OpenRoot(scope, root);
-        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-
-        HRESULT result = S_OK;
-        for (const auto& c : classes) {
-            status = DeleteTree(root.Get(), L"CLSID\\" + GuidText(*c.clsid));
-            if (status == ERROR_SUCCESS) status = DeleteTree(root.Get(), c.progId);
-            if (status != ERROR_SUCCESS) result = HRESULT_FROM_WIN32(status);
+        const LSTATUS status = OpenRoot(scope, root);
+        if (status != ERROR_SUCCESS) return FromStatus(status);
+        for (const auto& v : plan.classValues) Remove(root.Get(), v);
+        for (const auto& lib : plan.libraries) {
+            if (!MayUnregister(lib, root.Get())) continue;
+            // The path last: until then the library still reads as ours.
+            for (auto v = lib.values.rbegin(); v != lib.values.rend(); ++v) Remove(root.Get(), *v);
         }
-
-        if (withTypeLib) {
-            LibraryInfo library;
-            HRESULT hr = LoadOwnLibrary(library);
-            if (SUCCEEDED(hr)) {
-                const auto& a = library.attr;
-                // A library that is not registered is what we want: nothing to do
-                // (the unregistration functions call that an error).
-                Bstr registeredPath;
-                if (SUCCEEDED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-                                                    registeredPath.Put()))) {
-                    hr = scope == RegistrationScope::Machine
-                             ? UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-                                                 a.syskind)
-                             : UnRegisterTypeLibForUser(a.guid, a.wMajorVerNum, a.wMinorVerNum,
-                                                        a.lcid, a.syskind);
-                }
-            }
-            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-            hr = UnregisterImportedLibraries(scope);
-            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-        }
-        return result;
-    } catch (...) {
+        return S_OK;
+    } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
     }
 }
 

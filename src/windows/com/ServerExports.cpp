@@ -1,21 +1,23 @@
+// The exports every server DLL shares; its .def file names them.
+
 #include "windows/com/ServerExports.h"
 
 #include <vector>
 
 #include "windows/com/Module.h"
+#include "windows/com/Registration.h"
 #include "windows/com/TypeLib.h"
 
-namespace qor::com {
+using namespace qor::com;
 
 namespace {
 
-HRESULT ForRegistrations(std::span<const ServedClass> classes, bool install) noexcept {
+HRESULT Register(bool install, RegistrationScope scope) noexcept {
+    if (!install) return UnregisterServer(scope);
     try {
-        std::vector<ClassRegistration> registrations;
-        registrations.reserve(classes.size());
-        for (const auto& served : classes) registrations.push_back(served.registration);
-        return install ? RegisterServer(registrations, RegistrationScope::Machine, true)
-                       : UnregisterServer(registrations, RegistrationScope::Machine, true);
+        std::vector<const CLSID*> served;
+        for (const ServedClass& c : ThisServer().classes) served.push_back(c.clsid);
+        return RegisterServer(served, scope);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -23,7 +25,7 @@ HRESULT ForRegistrations(std::span<const ServedClass> classes, bool install) noe
 
 }  // namespace
 
-BOOL OnDllMain(HINSTANCE instance, DWORD reason) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         Module::SetHandle(instance);
         DisableThreadLibraryCalls(instance);
@@ -31,28 +33,36 @@ BOOL OnDllMain(HINSTANCE instance, DWORD reason) noexcept {
     return TRUE;
 }
 
-HRESULT GetServedClassObject(std::span<const ServedClass> classes, REFCLSID clsid, REFIID riid,
-                             void** out) noexcept {
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    for (const auto& served : classes)
-        if (IsEqualCLSID(clsid, *served.registration.clsid))
-            return served.factory->QueryInterface(riid, out);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    const Server& server = ThisServer();
+    return Guard(riid, server.errorSource, [&]() -> HRESULT {
+        for (ServedClass& c : server.classes) {
+            if (!IsEqualCLSID(clsid, *c.clsid)) continue;
+            if (server.hooks.firstClassObject) server.hooks.firstClassObject();
+            return c.factory.QueryInterface(riid, out);
+        }
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
-HRESULT CanUnloadServer() noexcept {
-    if (Module::LockCount() != 0) return S_FALSE;
+STDAPI DllCanUnloadNow() {
+    const Server& server = ThisServer();
+    if (Module::LockCount() > 0 || (server.hooks.busy && server.hooks.busy())) return S_FALSE;
+    if (server.hooks.beforeUnload) server.hooks.beforeUnload();
     TypeLib::Clear();
     return S_OK;
 }
 
-HRESULT RegisterServedClasses(std::span<const ServedClass> classes) noexcept {
-    return ForRegistrations(classes, true);
+STDAPI DllRegisterServer() {
+    return Register(true, RegistrationScope::Machine);
 }
 
-HRESULT UnregisterServedClasses(std::span<const ServedClass> classes) noexcept {
-    return ForRegistrations(classes, false);
+STDAPI DllUnregisterServer() {
+    return Register(false, RegistrationScope::Machine);
 }
 
-}  // namespace qor::com
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+    return Register(install != FALSE, ScopeFromCommandLine(commandLine));
+}

@@ -4,23 +4,37 @@
 
 namespace qor::com {
 
-std::wstring Widen(std::string_view text) {
+namespace {
+std::wstring WidenFrom(UINT codePage, std::string_view text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int needed = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring result(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, result.data(), needed);
+    MultiByteToWideChar(codePage, 0, text.data(), size, result.data(), needed);
     return result;
 }
-
-std::string Narrow(std::wstring_view text) {
+std::string NarrowTo(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
     const int needed =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
     return result;
+}
+}  // namespace
+
+std::wstring Widen(std::string_view text) {
+    return WidenFrom(CP_ACP, text);
+}
+std::string Narrow(std::wstring_view text) {
+    return NarrowTo(CP_ACP, text);
+}
+std::string Utf8(std::wstring_view text) {
+    return NarrowTo(CP_UTF8, text);
+}
+std::wstring FromUtf8(std::string_view text) {
+    return WidenFrom(CP_UTF8, text);
 }
 
 std::string FromBstr(BSTR text) {

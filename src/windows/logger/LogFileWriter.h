@@ -20,6 +20,11 @@ std::string FormatLine(const SYSTEMTIME& time, std::int32_t sourceId, std::int32
 // variable is not set); empty when neither is known.
 std::wstring LogFolder();
 
+// The log's size cap: a line that would take qorIcon.log past it first moves the
+// file to qorIcon.old.log (replacing the one before), so the log never takes more
+// than twice the cap on disk.
+inline constexpr std::uint64_t kLogCapBytes = 5u * 1024 * 1024;
+
 // Appends the line and a line end to folder\qorIcon.log, creating the folder.
 // Returns false (and does nothing else) when the file cannot be written.
 bool AppendLine(const std::wstring& folder, std::string_view line) noexcept;

@@ -4,7 +4,8 @@
 
 namespace qor::win {
 
-ComLogWriter::ComLogWriter() : logger_(com::CreateByProgId(L"QORLog.Logger")) {}
+ComLogWriter::ComLogWriter()
+    : logger_(com::CreateByProgId(L"QORLog.Logger", "The logging component")) {}
 
 void ComLogWriter::WriteLog(std::int32_t sourceId, std::int32_t code1, std::int32_t code2,
                             const std::string& text) {

@@ -19,7 +19,7 @@ using com::ComPtr;
 
 class Server {
   public:
-    explicit Server(const wchar_t* progId) : object_(com::CreateByProgId(progId)) {}
+    Server(const wchar_t* progId, const char* what) : object_(com::CreateByProgId(progId, what)) {}
     IDispatch* Dispatch() const noexcept { return object_.Get(); }
 
   private:
@@ -61,7 +61,7 @@ PicturePtr PictureOf(std::int32_t id, const com::Variant& result) {
 
 class IconLibrary final : public IIconLibrary, Server {
   public:
-    IconLibrary() : Server(L"QORIcons.Icons") {}
+    IconLibrary() : Server(L"QORIcons.Icons", "The icon library") {}
     PicturePtr GetIcon(std::int16_t& id) override {
         VARIANT arg = com::RefTo(&id);
         return PictureOf(
@@ -75,7 +75,7 @@ class IconLibrary final : public IIconLibrary, Server {
 
 class StringTable final : public IStringTable, Server {
   public:
-    StringTable() : Server(L"QORIcons.StringTable") {}
+    StringTable() : Server(L"QORIcons.StringTable", "The icon library's string table") {}
     std::string Translate(std::string& literal) override {
         return TranslateBy(Dispatch(), literal);
     }
@@ -83,7 +83,7 @@ class StringTable final : public IStringTable, Server {
 
 class CaptionTranslator final : public ICaptionTranslator, Server {
   public:
-    CaptionTranslator() : Server(L"QORTranslate.CaptionTranslator") {}
+    CaptionTranslator() : Server(L"QORTranslate.CaptionTranslator", "The caption translator") {}
     std::string Translate(std::string& literal) override {
         return TranslateBy(Dispatch(), literal);
     }
@@ -268,7 +268,7 @@ void RaiseTrayEvent(ITrayIconEvents& sink, DISPID id, com::EventArgs& a) {
 
 class TrayIcon final : public ITrayIcon, Server {
   public:
-    TrayIcon() : Server(L"TrayIconCtl.TrayIcon") {}
+    TrayIcon() : Server(L"TrayIconCtl.TrayIcon", "The tray icon control") {}
 
     ITrayIconItem& Item(std::int16_t index) override {
         auto& slot = items_[index];

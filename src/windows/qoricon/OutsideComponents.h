@@ -6,7 +6,9 @@
 //   "QORIcons.StringTable"            string table
 //   "QORTranslate.CaptionTranslator"  caption translator
 //   "QORLog.Logger"                   logging component
-// A server that cannot be created is error 429; the form's failure rules decide.
+// A server that cannot be created is error 429, its description naming the part
+// and what is wrong with its registration (also written to the debugger output);
+// the form's failure rules decide what follows.
 
 #include "core/contracts/OutsideComponents.h"
 

@@ -1,38 +1,15 @@
-// Exports of qortranslate.dll. Nothing may unwind into the loader or the COM runtime: every
-// helper called here is noexcept and reports failure as an HRESULT.
-
-#include <windows.h>
-
-#include <array>
+// qortranslate.dll serves the caption translator.
 
 #include "qortranslate.h"
 #include "windows/com/ServerExports.h"
 #include "windows/translator/CaptionTranslatorObject.h"
 
 namespace {
-qor::com::ClassFactory gFactory(qor::captions::CreateCaptionTranslator);
-
-const std::array<qor::com::ServedClass, 1> kClasses = {
-    {{{&CLSID_CaptionTranslator, L"QORTranslate.CaptionTranslator", L"Caption translator"},
-      &gFactory}}};
+qor::com::ServedClass gClasses[] = {
+    {&CLSID_CaptionTranslator, qor::com::ClassFactory(qor::captions::CreateCaptionTranslator)}};
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    return qor::com::OnDllMain(instance, reason);
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-    return qor::com::GetServedClassObject(kClasses, clsid, riid, out);
-}
-
-STDAPI DllCanUnloadNow() {
-    return qor::com::CanUnloadServer();
-}
-
-STDAPI DllRegisterServer() {
-    return qor::com::RegisterServedClasses(kClasses);
-}
-
-STDAPI DllUnregisterServer() {
-    return qor::com::UnregisterServedClasses(kClasses);
+const qor::com::Server& qor::com::ThisServer() noexcept {
+    static const Server server{gClasses};
+    return server;
 }

@@ -1,37 +1,15 @@
-// Exports of trayicon.ocx. Nothing may unwind into the loader or the COM runtime: every
-// helper called here is noexcept and reports failure as an HRESULT.
-
-#include <windows.h>
-
-#include <array>
+// trayicon.ocx serves the tray icon control.
 
 #include "trayicon.h"
 #include "windows/com/ServerExports.h"
 #include "windows/trayicon/TrayIconControl.h"
 
 namespace {
-qor::com::ClassFactory gFactory(qor::tray::CreateTrayIcon);
-
-const std::array<qor::com::ServedClass, 1> kClasses = {
-    {{{&CLSID_TrayIcon, L"TrayIconCtl.TrayIcon", L"Tray icon control"}, &gFactory}}};
+qor::com::ServedClass gClasses[] = {
+    {&CLSID_TrayIcon, qor::com::ClassFactory(qor::tray::CreateTrayIcon)}};
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    return qor::com::OnDllMain(instance, reason);
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-    return qor::com::GetServedClassObject(kClasses, clsid, riid, out);
-}
-
-STDAPI DllCanUnloadNow() {
-    return qor::com::CanUnloadServer();
-}
-
-STDAPI DllRegisterServer() {
-    return qor::com::RegisterServedClasses(kClasses);
-}
-
-STDAPI DllUnregisterServer() {
-    return qor::com::UnregisterServedClasses(kClasses);
+const qor::com::Server& qor::com::ThisServer() noexcept {
+    static const Server server{gClasses};
+    return server;
 }

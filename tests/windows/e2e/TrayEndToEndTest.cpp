@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../TestSupport.h"
+#include "DebugOutput.h"
 #include "windows/com/Automation.h"
 #include "qorIcon.h"
 
@@ -78,28 +79,6 @@ void PostClick(HWND icon, UINT down, UINT up) {
     PostMessageW(icon, down, 0, MAKELPARAM(8, 8));
     PostMessageW(icon, up, 0, MAKELPARAM(8, 8));
 }
-
-// Collects this process's debugger output. OutputDebugString raises an exception
-// that a debugger would turn into its output; a vectored handler sees it first,
-// under Wine as under Windows, and lets it go on to the caller's own handler.
-class DebugOutput {
-  public:
-    DebugOutput() : handler_(AddVectoredExceptionHandler(1, &Collect)) { text_.clear(); }
-    ~DebugOutput() { RemoveVectoredExceptionHandler(handler_); }
-    const std::string& Text() const { return text_; }
-
-  private:
-    static LONG CALLBACK Collect(EXCEPTION_POINTERS* info) {
-        const EXCEPTION_RECORD& r = *info->ExceptionRecord;
-        if (r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2 &&
-            r.ExceptionInformation[0] > 0)
-            text_.append(reinterpret_cast<const char*>(r.ExceptionInformation[1]),
-                         r.ExceptionInformation[0] - 1);
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    static inline std::string text_;
-    PVOID handler_;
-};
 
 ComPtr<_Launcher> CreateLauncher() {
     ComPtr<_Launcher> launcher;

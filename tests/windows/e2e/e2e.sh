@@ -27,5 +27,21 @@ trap finish EXIT
 # qorIcon.dll goes last, registered like the parts: its own registration is
 # checked in detail by the client tests' run.
 bash "$wine_sh" "$state" setup "$standin" "${parts[@]}" "$qoricon" || exit 1
-# GoogleTest takes its filter from the environment, which Wine passes on.
-GTEST_FILTER=$filter bash "$wine_sh" "$state" client "$client"
+# The x86 build's control, when there is one, as Wine names it.
+if [ -f "${QOR_X86_TRAYICON:-}" ]; then
+  QOR_X86_TRAYICON=$(printf 'Z:%s' "$QOR_X86_TRAYICON" | tr / '\\')
+  export QOR_X86_TRAYICON
+else
+  unset QOR_X86_TRAYICON
+fi
+# GoogleTest takes its filter from the environment, which Wine passes on; '+'
+# separates runs that each need a process of their own.
+IFS=+ read -r -a runs <<<"$filter"
+rc=0
+for run in "${runs[@]}"; do
+  GTEST_FILTER=$run bash "$wine_sh" "$state" client "$client" || rc=1
+  # A filter that matches nothing would pass silently.
+  grep -q '^\[==========\] [1-9][0-9]* tests\{0,1\} from' "$state/logs/client.log" ||
+    { echo "FAIL: no test matches $run"; rc=1; }
+done
+exit $rc

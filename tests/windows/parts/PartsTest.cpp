@@ -329,6 +329,25 @@ void TestLog(const std::wstring& scratch) {
                            "7 1 4 Gr\xc3\xbc\xc3\x9f"
                            "e\r\n"));
 
+    // A line that would take the log past 5 MB first moves it to qorIcon.old.log;
+    // the next cap replaces that older file, so two files at most remain.
+    const std::wstring path = scratch + L"\\Norvane\\5521\\qorIcon.log";
+    const std::wstring old = scratch + L"\\Norvane\\5521\\qorIcon.old.log";
+    for (char filler : {'a', 'b'}) {
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const std::string block(5 * 1024 * 1024 - 10, filler);
+        DWORD written = 0;
+        ::WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr);
+        CloseHandle(file);
+        CHECK(SUCCEEDED(Call(logger, 1, DISPATCH_METHOD, {&source, &c3, &c4, &text2})));
+        CHECK(ReadWholeFile(old).substr(0, 4) == std::string(4, filler));
+        const std::string fresh = ReadWholeFile(path);
+        CHECK(LooksLikeLogLine(fresh,
+                               "7 1 4 Gr\xc3\xbc\xc3\x9f"
+                               "e\r\n"));
+    }
+
     // A file where the company folder should be: nothing can be written, and the
     // caller hears nothing of it.
     std::wstring blocked = scratch + L"\\blocked";
