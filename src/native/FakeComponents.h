@@ -2,6 +2,9 @@
 // Stand-ins for the outside components the tray form holds: icon library, string
 // table, caption translator, logging component and tray icon control. Each keeps
 // its state public so that a test can set it up, make it fail and read it back.
+// Given a call log, the icon library, the translators and the tray item also write
+// every call they answer there, in order, with its arguments ("Icon 10031",
+// "Translate #01109#Dial"): a test can then compare whole runs.
 
 #include <cstdint>
 #include <map>
@@ -31,10 +34,14 @@ class FakePicture : public IPicture {
     std::int16_t size_;
 };
 
+using CallLog = std::vector<std::string>;
+
 class FakeIconLibrary : public IIconLibrary {
   public:
     PicturePtr GetIcon(std::int16_t& id) override;
     PicturePtr GetIconSized(std::int16_t id, std::int16_t size) override;
+
+    CallLog* calls = nullptr;
 
     std::set<int> missingIcons;  // these ids fail with error 5
     int getIconCalls = 0;
@@ -49,6 +56,7 @@ class FakeTranslation {
     std::map<std::string, std::string> texts;  // key: the five digits
     bool fail = false;                         // Translate throws
     int translateCalls = 0;
+    CallLog* calls = nullptr;
 
   protected:
     std::string TranslateText(const std::string& literal);
@@ -56,12 +64,12 @@ class FakeTranslation {
 
 class FakeStringTable : public IStringTable, public FakeTranslation {
   public:
-    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+    std::string Translate(std::string& literal) override;
 };
 
 class FakeCaptionTranslator : public ICaptionTranslator, public FakeTranslation {
   public:
-    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+    std::string Translate(std::string& literal) override;
     void TranslateForm(ITranslatableForm& form) override;
     int translateFormCalls = 0;
 };
@@ -124,6 +132,7 @@ class FakeTrayItem : public ITrayIconItem {
 
     std::set<std::int32_t> failing;    // trayid:: members whose set/get throws
     std::vector<std::int32_t> setLog;  // trayid:: of every successful set, in order
+    CallLog* calls = nullptr;
     std::int32_t failNumber = err::kInvalidCall;
 
     struct DragResult {
@@ -190,6 +199,9 @@ class FakeOutsideComponents : public IOutsideComponents {
     bool failCaptionTranslator = false;
     bool failLogWriter = false;
     bool failTrayIcon = false;
+
+    // Handed to every icon library, translator and tray icon created from now on.
+    CallLog* callLog = nullptr;
 
     // The most recent object of each kind.
     std::shared_ptr<FakeIconLibrary> iconLibrary;
