@@ -197,13 +197,16 @@ void frmMain::Form_Load() {
     }
     // 7. The form's own icon.
     SkipOnError([&] {
-        std::int16_t id = 1010;
+        std::int16_t id = iconid::kComponent;
         formIcon_ = ObjIcons->GetIcon(id);
     });
     // 8. The tray pictures; one that cannot be fetched is left out.
+    using namespace iconid;
     static constexpr std::array<std::int16_t, 17> kTrayIcons = {
-        10021, 10022, 10011, 10051, 10052, 10053, 10031, 10032, 10041,
-        10061, 10071, 1661,  10091, 10101, 10081, 10111, 10112};
+        kNotAvailable,    kNotConnected,      kIdle,         kTalkingIncoming, kTalking,
+        kTalkingOutgoing, kRinging,           kRingingBlink, kCallInProgress,  kForwarded,
+        kInformation,     kClientTelephone,   kHoverAnswer,  kHoverHangUp,     kSpareTelephone,
+        kVoiceMessages,   kVoiceMessagesBlink};
     colIcons.clear();
     for (std::int16_t id : kTrayIcons) {
         SkipOnError([&] {
@@ -214,7 +217,7 @@ void frmMain::Form_Load() {
     }
     // 9 and 10. The not-connected picture enters the notification area; without
     // it the client's creation fails.
-    Required(TrayItem()).SetIcon(Picture(10022));
+    Required(TrayItem()).SetIcon(Picture(iconid::kNotConnected));
     Required(TrayItem()).SetVisible(true);
 
     // 11 to 13. Translated captions.

@@ -103,7 +103,7 @@ ITrayIconItem* frmMain::TrayItem() const {
     return TrayIcon ? &TrayIcon->Item(1) : nullptr;
 }
 
-PicturePtr frmMain::Picture(std::int32_t iconId) {
+PicturePtr frmMain::Picture(std::int16_t iconId) {
     const std::string key = std::to_string(iconId);
     for (const auto& [k, picture] : colIcons)
         if (k == key) return picture;

@@ -203,12 +203,12 @@ class frmMain : public ITranslatableForm {
     void Form_Load();
     void Form_Unload();
     void BuildMenuTree();
-    PicturePtr Picture(std::int32_t iconId);
+    PicturePtr Picture(std::int16_t iconId);
     std::string TranslateStringTable(const std::string& literal);
     dialer::ExtensionPtr ExtensionAt(std::int16_t entryId);
     std::string ExtensionNumber(std::int16_t entryId);
     std::string CallTooltip(const char* actionLiteral);
-    void ShowCallInProgress(std::int32_t iconId, bool offerDial);
+    void ShowCallInProgress(std::int16_t iconId, bool offerDial);
     std::string Party();
     std::string NumExtEntryID();
     void Log(const std::string& label, const std::string& msg, std::int32_t level);
