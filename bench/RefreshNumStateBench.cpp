@@ -38,11 +38,22 @@ struct Rig {
         std::string name = "QORPhone";
         launcher->addSession(session, mode, name);
         launcher->Start();
-        runtime.Form().mnuConnect_Click();
+        ChooseFromPopup("mnuConnect");
         platform.FireTimer();
         pump.Pump();
         phone.IncomingCall("0301234");  // a party for the call presentations
         pump.Pump();
+    }
+
+    // A right click on the icon, and the item chosen in the popup.
+    void ChooseFromPopup(const std::string& name) {
+        platform.onPopup = [&](const MenuItem& root, const MenuItem*) -> const MenuItem* {
+            for (const auto& child : root.children)
+                if (child->name == name) return child.get();
+            return nullptr;
+        };
+        components.trayIcon->MouseDown(kButtonRight);
+        platform.onPopup = nullptr;
     }
 };
 
