@@ -214,7 +214,7 @@ void frmMain::Form_Load() {
         SkipOnError([&] {
             std::int16_t requested = id;
             PicturePtr picture = ObjIcons->GetIcon(requested);
-            colIcons.emplace_back(std::to_string(id), std::move(picture));
+            colIcons.emplace_back(id, std::move(picture));
         });
     }
     // The not-connected picture enters the notification area; without

@@ -117,13 +117,28 @@ constexpr bool RowsInStateOrder() {
 }
 static_assert(RowsInStateOrder(), "kTable is indexed by state");
 
+// The rows spread out into one cell per state and event, so that an event costs
+// one indexed read instead of a search through its state's exits.
+constexpr std::size_t kEventCount = NumEvtConnectionDown + 1;
+
+constexpr auto kCells = [] {
+    std::array<std::array<Transition, kEventCount>, kTable.size()> cells{};
+    for (const Row& row : kTable) {
+        auto& line = cells[static_cast<std::size_t>(row.state)];
+        line.fill(Transition{row.otherPresentation, row.otherNext, row.otherUpdatesIdleMode});
+        for (const Exit& e : row.exits)
+            line[static_cast<std::size_t>(e.evt)] = Transition{e.presentation, e.next, false};
+    }
+    return cells;
+}();
+
 }  // namespace
 
 std::optional<Transition> LookupTransition(std::int32_t state, std::int32_t evt) {
     if (state < 0 || state >= static_cast<std::int32_t>(kTable.size())) return std::nullopt;
+    if (evt >= 0 && evt < static_cast<std::int32_t>(kEventCount))
+        return kCells[static_cast<std::size_t>(state)][static_cast<std::size_t>(evt)];
     const Row& row = kTable[static_cast<std::size_t>(state)];
-    for (const Exit& e : row.exits)
-        if (e.evt == evt) return Transition{e.presentation, e.next, false};
     return Transition{row.otherPresentation, row.otherNext, row.otherUpdatesIdleMode};
 }
 

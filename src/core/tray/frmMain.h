@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -115,7 +116,7 @@ class frmMain : public ITranslatableForm {
 
     // CaptionTranslator.Translate; without a translator (no icon library) the
     // literal's own default text.
-    std::string TranslateCaption(const std::string& literal);
+    std::string TranslateCaption(std::string_view literal);
 
     // Read access.
     ITrayIconItem* TrayItem() const;  // icon item 1, or null before the control exists
@@ -223,7 +224,9 @@ class frmMain : public ITranslatableForm {
     void Form_Unload();
     void BuildMenuTree();
     PicturePtr Picture(std::int16_t iconId);
-    std::string TranslateStringTable(const std::string& literal);
+    std::string TranslateStringTable(std::string_view literal);
+    template <class Translate>
+    std::string WithLiteralArgument(std::string_view literal, Translate&& translate);
     dialer::ExtensionPtr ExtensionAt(std::int16_t entryId);
     std::string ExtensionNumber(std::int16_t entryId);
     std::string CallTooltip(const char* actionLiteral);
@@ -288,7 +291,7 @@ class frmMain : public ITranslatableForm {
     std::vector<std::pair<std::string, dialer::SessionPtr>> Sessions;
     dialer::ExtensionsPtr NumExts;
     MenuEventPtr myMenuEvent;
-    std::vector<std::pair<std::string, PicturePtr>> colIcons;
+    std::vector<std::pair<std::int16_t, PicturePtr>> colIcons;  // keyed by icon id
     std::string DialText;
     std::string LastClipboardText;
     bool bLButtonDial = false;
@@ -312,6 +315,7 @@ class frmMain : public ITranslatableForm {
     bool bConnectPending = false;
     std::shared_ptr<IStringTable> StringTable;
     std::int16_t ForwardIconID = 0;
+    std::string literalBuffer_;  // see WithLiteralArgument
 
     // References whose events the form handles.
     EventRef<dialer::ISession, dialer::ISessionEvents> myNum;
