@@ -5,7 +5,8 @@
 
 namespace qor {
 
-std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text) {
+std::optional<std::pair<std::string_view, std::string_view>> ParseCaptionLiteral(
+    std::string_view text) {
     if (text.size() < 7 || text[0] != '#' || text[6] != '#') return std::nullopt;
     for (int i = 1; i <= 5; ++i) {
         if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
@@ -55,7 +56,7 @@ std::string FakeTranslation::TranslateText(const std::string& literal) {
     auto parsed = ParseCaptionLiteral(literal);
     if (!parsed) return literal;
     auto it = texts.find(parsed->first);
-    return it != texts.end() ? it->second : parsed->second;
+    return it != texts.end() ? it->second : std::string(parsed->second);
 }
 
 std::string FakeStringTable::Translate(std::string& literal) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,8 +21,10 @@
 
 namespace qor {
 
-// "#01109#Dial" -> {"01109", "Dial"}; nullopt for a text that is no caption literal.
-std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text);
+// "#01109#Dial" -> {"01109", "Dial"}, views into the text; nullopt for a text that
+// is no caption literal.
+std::optional<std::pair<std::string_view, std::string_view>> ParseCaptionLiteral(
+    std::string_view text);
 
 class FakePicture : public IPicture {
   public:
@@ -53,8 +56,8 @@ class FakeIconLibrary : public IIconLibrary {
 // literal's own text; a non-literal comes back unchanged.
 class FakeTranslation {
   public:
-    std::map<std::string, std::string> texts;  // key: the five digits
-    bool fail = false;                         // Translate throws
+    std::map<std::string, std::string, std::less<>> texts;  // key: the five digits
+    bool fail = false;                                      // Translate throws
     int translateCalls = 0;
     CallLog* calls = nullptr;
 

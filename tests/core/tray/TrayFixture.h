@@ -93,7 +93,7 @@ class FormHandlers {
 class TestComponents : public FakeOutsideComponents {
   public:
     std::set<int> iconLibraryMissing;
-    std::map<std::string, std::string> stringTableTexts, captionTexts;
+    std::map<std::string, std::string, std::less<>> stringTableTexts, captionTexts;
 
     std::shared_ptr<IIconLibrary> CreateIconLibrary() override {
         auto created = FakeOutsideComponents::CreateIconLibrary();
