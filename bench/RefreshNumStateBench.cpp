@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <memory>
 
 #include "core/host/Launcher.h"
@@ -16,19 +15,12 @@
 #include "core/tray/frmMain.h"
 #include "native/FakeComponents.h"
 #include "native/NativePlatform.h"
+#include "sim/client/WorkingDay.h"
 #include "sim/dialer/SimDialer.h"
 
 namespace {
 
 using namespace qor;
-
-constexpr std::array<std::int32_t, 24> kDay = {
-    NumEvtOffering,       NumEvtOffering,     NumEvtConnected, NumEvtRefresh,
-    NumEvtOnHold,         NumEvtConnected,    NumEvtCleared,   NumEvtRefresh,
-    NumEvtDialHint,       NumEvtDialHintEnd,  NumEvtAlerting,  NumEvtConnected,
-    NumEvtCleared,        NumEvtForwardSet,   NumEvtRefresh,   NumEvtForwardCleared,
-    NumEvtInfo,           NumEvtRefresh,      NumEvtOffering,  NumEvtCleared,
-    NumEvtConnectionDown, NumEvtConnectionUp, NumEvtRefresh,   NumEvtCurrentCallSet};
 
 struct Rig {
     NativePlatform platform;
@@ -46,11 +38,22 @@ struct Rig {
         std::string name = "QORPhone";
         launcher->addSession(session, mode, name);
         launcher->Start();
-        runtime.Form().mnuConnect_Click();
+        ChooseFromPopup("mnuConnect");
         platform.FireTimer();
         pump.Pump();
         phone.IncomingCall("0301234");  // a party for the call presentations
         pump.Pump();
+    }
+
+    // A right click on the icon, and the item chosen in the popup.
+    void ChooseFromPopup(const std::string& name) {
+        platform.onPopup = [&](const MenuItem& root, const MenuItem*) -> const MenuItem* {
+            for (const auto& child : root.children)
+                if (child->name == name) return child.get();
+            return nullptr;
+        };
+        components.trayIcon->MouseDown(kButtonRight);
+        platform.onPopup = nullptr;
     }
 };
 
@@ -60,7 +63,7 @@ void BM_RefreshNumState(benchmark::State& state) {
     std::string entryId = "1";
     std::size_t i = 0;
     for (auto _ : state) {
-        std::int32_t evt = kDay[i++ % kDay.size()];
+        std::int32_t evt = sim::kWorkingDay[i++ % sim::kWorkingDay.size()];
         form.RefreshNumState(evt, entryId);
     }
     state.SetItemsProcessed(state.iterations());
@@ -82,7 +85,8 @@ int main(int argc, char** argv) {
             frmMain& form = rig.runtime.Form();
             std::string entryId = "1";
             for (long k = 0; k < n; ++k) {
-                std::int32_t evt = kDay[static_cast<std::size_t>(k) % kDay.size()];
+                std::int32_t evt =
+                    sim::kWorkingDay[static_cast<std::size_t>(k) % sim::kWorkingDay.size()];
                 form.RefreshNumState(evt, entryId);
             }
             return form.CurrentState() >= 0 ? 0 : 1;

@@ -5,7 +5,8 @@
 
 namespace qor {
 
-std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text) {
+std::optional<std::pair<std::string_view, std::string_view>> ParseCaptionLiteral(
+    std::string_view text) {
     if (text.size() < 7 || text[0] != '#' || text[6] != '#') return std::nullopt;
     for (int i = 1; i <= 5; ++i) {
         if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
@@ -13,10 +14,27 @@ std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std
     return std::make_pair(text.substr(1, 5), text.substr(7));
 }
 
+namespace {
+
+std::string PictureText(const PicturePtr& picture) {
+    if (!picture) return "nothing";
+    std::string text = std::to_string(picture->IconId());
+    if (auto* fake = dynamic_cast<const FakePicture*>(picture.get()); fake && fake->Size() != 0)
+        text += " size " + std::to_string(fake->Size());
+    return text;
+}
+
+std::string BoolText(bool value) {
+    return value ? "True" : "False";
+}
+
+}  // namespace
+
 // ---- Icon library
 
 PicturePtr FakeIconLibrary::GetIcon(std::int16_t& id) {
     ++getIconCalls;
+    if (calls) calls->push_back("GetIcon " + std::to_string(id));
     requested.push_back(id);
     if (missingIcons.count(id)) Raise(err::kInvalidCall);
     return std::make_shared<FakePicture>(id);
@@ -24,6 +42,7 @@ PicturePtr FakeIconLibrary::GetIcon(std::int16_t& id) {
 
 PicturePtr FakeIconLibrary::GetIconSized(std::int16_t id, std::int16_t size) {
     ++getIconSizedCalls;
+    if (calls) calls->push_back("GetIconSized " + std::to_string(id) + " " + std::to_string(size));
     requested.push_back(id);
     if (missingIcons.count(id)) Raise(err::kInvalidCall);
     return std::make_shared<FakePicture>(id, size);
@@ -37,11 +56,22 @@ std::string FakeTranslation::TranslateText(const std::string& literal) {
     auto parsed = ParseCaptionLiteral(literal);
     if (!parsed) return literal;
     auto it = texts.find(parsed->first);
-    return it != texts.end() ? it->second : parsed->second;
+    return it != texts.end() ? it->second : std::string(parsed->second);
+}
+
+std::string FakeStringTable::Translate(std::string& literal) {
+    if (calls) calls->push_back("StringTable.Translate " + literal);
+    return TranslateText(literal);
+}
+
+std::string FakeCaptionTranslator::Translate(std::string& literal) {
+    if (calls) calls->push_back("CaptionTranslator.Translate " + literal);
+    return TranslateText(literal);
 }
 
 void FakeCaptionTranslator::TranslateForm(ITranslatableForm& form) {
     ++translateFormCalls;
+    if (calls) calls->push_back("CaptionTranslator.TranslateForm");
     if (fail) Raise(err::kInternal, "translation failed", "FakeTranslator");
     form.ForEachCaption([this](std::string& caption) {
         if (ParseCaptionLiteral(caption)) caption = TranslateText(caption);
@@ -68,61 +98,73 @@ void FakeTrayItem::Set(std::int32_t dispid) {
 }
 
 void FakeTrayItem::SetDialCaption(const std::string& caption) {
+    if (calls) calls->push_back("DialCaption " + caption);
     Set(trayid::kDialCaption);
     dialCaption = caption;
 }
 
 void FakeTrayItem::SetShortCut(std::int16_t modifiers) {
+    if (calls) calls->push_back("ShortCut " + std::to_string(modifiers));
     Set(trayid::kShortCut);
     shortCut = modifiers;
 }
 
 std::int16_t FakeTrayItem::ShortCut() {
+    if (calls) calls->push_back("get ShortCut");
     Check(trayid::kShortCut);
     return shortCut;
 }
 
 void FakeTrayItem::SetShortCutActive(bool active) {
+    if (calls) calls->push_back("ShortCutActive " + BoolText(active));
     Set(trayid::kShortCutActive);
     shortCutActive = active;
 }
 
 bool FakeTrayItem::ShortCutActive() {
+    if (calls) calls->push_back("get ShortCutActive");
     Check(trayid::kShortCutActive);
     return shortCutActive;
 }
 
 void FakeTrayItem::SetBlinking(bool value) {
+    if (calls) calls->push_back("Blinking " + BoolText(value));
     Set(trayid::kBlinking);
     blinking = value;
 }
 
 void FakeTrayItem::SetBlinkIcon(const PicturePtr& picture) {
+    if (calls) calls->push_back("BlinkIcon " + PictureText(picture));
     Set(trayid::kBlinkIcon);
     blinkIcon = picture;
 }
 
 void FakeTrayItem::SetVisible(bool value) {
+    if (calls) calls->push_back("Visible " + BoolText(value));
     Set(trayid::kVisible);
     visible = value;
 }
 
 bool FakeTrayItem::Visible() {
+    if (calls) calls->push_back("get Visible");
     Check(trayid::kVisible);
     return visible;
 }
 
 void FakeTrayItem::SetToolTip(const std::string& text) {
+    if (calls) calls->push_back("ToolTip \"" + text + "\"");
     Set(trayid::kToolTip);
     toolTip = text;
 }
 
 void FakeTrayItem::SetIcon(const PicturePtr& picture) {
+    if (calls) calls->push_back("Icon " + PictureText(picture));
     Set(trayid::kIcon);
     icon = picture;
 }
 
 void FakeTrayItem::OLEDrag() {
+    if (calls) calls->push_back("OLEDrag");
     Check(trayid::kOLEDrag);
     ++oleDragCalls;
     // Like the real control: ask the sinks for data and effects, then do the drag
@@ -290,18 +332,21 @@ namespace {
 std::shared_ptr<IIconLibrary> FakeOutsideComponents::CreateIconLibrary() {
     if (failIconLibrary) CannotCreate();
     iconLibrary = std::make_shared<FakeIconLibrary>();
+    iconLibrary->calls = callLog;
     return iconLibrary;
 }
 
 std::shared_ptr<IStringTable> FakeOutsideComponents::CreateStringTable() {
     if (failStringTable) CannotCreate();
     stringTable = std::make_shared<FakeStringTable>();
+    stringTable->calls = callLog;
     return stringTable;
 }
 
 std::shared_ptr<ICaptionTranslator> FakeOutsideComponents::CreateCaptionTranslator() {
     if (failCaptionTranslator) CannotCreate();
     captionTranslator = std::make_shared<FakeCaptionTranslator>();
+    captionTranslator->calls = callLog;
     return captionTranslator;
 }
 
@@ -316,6 +361,7 @@ std::shared_ptr<ITrayIcon> FakeOutsideComponents::CreateTrayIcon(std::uintptr_t 
     if (failTrayIcon) CannotCreate();
     ++createdTrayIcons;
     trayIcon = std::make_shared<FakeTrayIcon>(ownerWindow);
+    trayIcon->item().calls = callLog;
     return trayIcon;
 }
 

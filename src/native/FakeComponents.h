@@ -2,6 +2,9 @@
 // Stand-ins for the outside components the tray form holds: icon library, string
 // table, caption translator, logging component and tray icon control. Each keeps
 // its state public so that a test can set it up, make it fail and read it back.
+// Given a call log, the icon library, the translators and the tray item also write
+// every call they answer there, in order, with its arguments ("Icon 10031",
+// "Translate #01109#Dial"): a test can then compare whole runs.
 
 #include <cstdint>
 #include <map>
@@ -9,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,8 +21,10 @@
 
 namespace qor {
 
-// "#01109#Dial" -> {"01109", "Dial"}; nullopt for a text that is no caption literal.
-std::optional<std::pair<std::string, std::string>> ParseCaptionLiteral(const std::string& text);
+// "#01109#Dial" -> {"01109", "Dial"}, views into the text; nullopt for a text that
+// is no caption literal.
+std::optional<std::pair<std::string_view, std::string_view>> ParseCaptionLiteral(
+    std::string_view text);
 
 class FakePicture : public IPicture {
   public:
@@ -31,10 +37,14 @@ class FakePicture : public IPicture {
     std::int16_t size_;
 };
 
+using CallLog = std::vector<std::string>;
+
 class FakeIconLibrary : public IIconLibrary {
   public:
     PicturePtr GetIcon(std::int16_t& id) override;
     PicturePtr GetIconSized(std::int16_t id, std::int16_t size) override;
+
+    CallLog* calls = nullptr;
 
     std::set<int> missingIcons;  // these ids fail with error 5
     int getIconCalls = 0;
@@ -46,9 +56,10 @@ class FakeIconLibrary : public IIconLibrary {
 // literal's own text; a non-literal comes back unchanged.
 class FakeTranslation {
   public:
-    std::map<std::string, std::string> texts;  // key: the five digits
-    bool fail = false;                         // Translate throws
+    std::map<std::string, std::string, std::less<>> texts;  // key: the five digits
+    bool fail = false;                                      // Translate throws
     int translateCalls = 0;
+    CallLog* calls = nullptr;
 
   protected:
     std::string TranslateText(const std::string& literal);
@@ -56,12 +67,12 @@ class FakeTranslation {
 
 class FakeStringTable : public IStringTable, public FakeTranslation {
   public:
-    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+    std::string Translate(std::string& literal) override;
 };
 
 class FakeCaptionTranslator : public ICaptionTranslator, public FakeTranslation {
   public:
-    std::string Translate(std::string& literal) override { return TranslateText(literal); }
+    std::string Translate(std::string& literal) override;
     void TranslateForm(ITranslatableForm& form) override;
     int translateFormCalls = 0;
 };
@@ -124,6 +135,7 @@ class FakeTrayItem : public ITrayIconItem {
 
     std::set<std::int32_t> failing;    // trayid:: members whose set/get throws
     std::vector<std::int32_t> setLog;  // trayid:: of every successful set, in order
+    CallLog* calls = nullptr;
     std::int32_t failNumber = err::kInvalidCall;
 
     struct DragResult {
@@ -221,6 +233,9 @@ class FakeOutsideComponents : public IOutsideComponents {
     bool failCaptionTranslator = false;
     bool failLogWriter = false;
     bool failTrayIcon = false;
+
+    // Handed to every icon library, translator and tray icon created from now on.
+    CallLog* callLog = nullptr;
 
     // The most recent object of each kind.
     std::shared_ptr<FakeIconLibrary> iconLibrary;

@@ -18,6 +18,11 @@ double RoundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
+// isdigit is the same in every locale; this spares the library call.
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -28,27 +33,48 @@ std::string_view StripBlanks(std::string_view text) {
     return text;
 }
 
+// Integers of up to this many digits are exact in a double, so their value can be
+// built digit by digit and equals what strtod gives for the same text.
+constexpr std::size_t kExactDigits = 15;
+
 // Parses a decimal number (sign, digits, one point, exponent) from the start of
 // text; returns how many characters were used, 0 when there is no number.
 std::size_t ParseDecimal(std::string_view text, double& out) {
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t signLength = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    std::size_t i = signLength;
     std::size_t digits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    const std::size_t integerDigits = digits;
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
     }
     if (digits == 0) return 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         std::size_t expDigits = 0;
-        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])))
-            ++j, ++expDigits;
+        while (j < text.size() && IsDigit(text[j])) ++j, ++expDigits;
         if (expDigits > 0) i = j;
     }
-    out = std::strtod(std::string(text.substr(0, i)).c_str(), nullptr);
+    if (integerDigits == i - signLength && integerDigits <= kExactDigits) {
+        // A short integer, the usual entry id or setting: no library call.
+        std::uint64_t value = 0;
+        for (std::size_t k = signLength; k < i; ++k)
+            value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+        const auto magnitude = static_cast<double>(value);
+        out = text[0] == '-' ? -magnitude : magnitude;  // "-0" is -0.0, as strtod reads it
+        return i;
+    }
+    // strtod needs a terminated copy; a number that fits the buffer costs no allocation.
+    char buffer[64];
+    if (i < sizeof buffer) {
+        text.copy(buffer, i);
+        buffer[i] = '\0';
+        out = std::strtod(buffer, nullptr);
+    } else {
+        out = std::strtod(std::string(text.substr(0, i)).c_str(), nullptr);
+    }
     return i;
 }
 
@@ -81,17 +107,21 @@ double LeadingNumber(std::string_view text) {
     return ParseDecimal(compact, value) > 0 ? value : 0.0;
 }
 
-bool IsNumeric(std::string_view text) {
+std::optional<double> NumericValue(std::string_view text) {
     const std::string_view t = StripBlanks(text);
     double value = 0;
-    return !t.empty() && ParseDecimal(t, value) == t.size();
+    if (t.empty() || ParseDecimal(t, value) != t.size()) return std::nullopt;
+    return value;
+}
+
+bool IsNumeric(std::string_view text) {
+    return NumericValue(text).has_value();
 }
 
 double TextToNumber(std::string_view text) {
-    const std::string_view t = StripBlanks(text);
-    double value = 0;
-    if (t.empty() || ParseDecimal(t, value) != t.size()) Raise(err::kTypeMismatch);
-    return value;
+    const std::optional<double> value = NumericValue(text);
+    if (!value) Raise(err::kTypeMismatch);
+    return *value;
 }
 
 bool TextToBool(std::string_view text) {

@@ -2,6 +2,7 @@
 // Value conversions with the semantics the client's settings and arguments rely on.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ bool IsNumeric(std::string_view text);
 
 // A numeric text to its value; error 13 (type mismatch) when it is not a number.
 double TextToNumber(std::string_view text);
+
+// The value of a text that IsNumeric accepts, else nothing: the test and the
+// conversion in one pass.
+std::optional<double> NumericValue(std::string_view text);
 
 // "True"/"False" in any letter case, or a number (0 is False, anything else True);
 // anything else is error 13.

@@ -11,7 +11,8 @@
 namespace qor {
 
 void frmMain::SetCurrentCall() {
-    // Until step 10 nothing is trapped: a failure is the failure of Start.
+    // Nothing is trapped until the mouse settings are in place: a failure up to
+    // there is the failure of Start, and the client sees it as that call's error.
     if (runtime_.CaptionTranslator) runtime_.CaptionTranslator->TranslateForm(*this);
     mnuMaximize->visible = true;
 

@@ -166,7 +166,7 @@ void frmMain::DestroyDesignControls() {
 }
 
 void frmMain::Form_Load() {
-    // 1. The diagnostic level. No protection: a failure here fails the creation.
+    // The diagnostic level. No protection: a failure here fails the creation.
     {
         CRegSettings settings(platform_);
         settings.hKey(static_cast<std::int64_t>(reg::kCurrentUser));
@@ -176,7 +176,7 @@ void frmMain::Form_Load() {
         runtime_.DeveloperLevel =
             ToInt32(LeadingNumber(settings.GetSetting("Settings", "Developper", "0")));
     }
-    // 2. A fresh trace for every load: the one an earlier load started stops here.
+    // A fresh trace for every load: the one an earlier load started stops here.
     // Start reports its own failures.
     cLogFile& logFile = runtime_.CreateLogFile();
     if (runtime_.DeveloperLevel != 0) {
@@ -184,40 +184,45 @@ void frmMain::Form_Load() {
         std::int32_t mode = 65, options = 271, level = runtime_.DeveloperLevel;
         logFile.Start(file, mode, options, level);
     }
-    // 3. The error reporter.
+    // The error reporter.
     runtime_.Errors().LogErrorInit(0);
-    // 4. The event channel to the client.
+    // The event channel to the client.
     myMenuEvent = MenuEvent::Create();
 
-    // 6. Without the icon library there is no tray icon and nothing more to set up.
+    // From here on a failing step is skipped and the load goes on; only showing
+    // the icon can still fail the creation. Without the icon library there is no
+    // tray icon and nothing more to set up.
     try {
         ObjIcons = runtime_.Components().CreateIconLibrary();
     } catch (...) {
         return;
     }
-    // 7. The form's own icon.
+    // The form's own icon.
     SkipOnError([&] {
-        std::int16_t id = 1010;
+        std::int16_t id = iconid::kComponent;
         formIcon_ = ObjIcons->GetIcon(id);
     });
-    // 8. The tray pictures; one that cannot be fetched is left out.
+    // The tray pictures; one that cannot be fetched is left out.
+    using namespace iconid;
     static constexpr std::array<std::int16_t, 17> kTrayIcons = {
-        10021, 10022, 10011, 10051, 10052, 10053, 10031, 10032, 10041,
-        10061, 10071, 1661,  10091, 10101, 10081, 10111, 10112};
+        kNotAvailable,    kNotConnected,      kIdle,         kTalkingIncoming, kTalking,
+        kTalkingOutgoing, kRinging,           kRingingBlink, kCallInProgress,  kForwarded,
+        kInformation,     kClientTelephone,   kHoverAnswer,  kHoverHangUp,     kSpareTelephone,
+        kVoiceMessages,   kVoiceMessagesBlink};
     colIcons.clear();
     for (std::int16_t id : kTrayIcons) {
         SkipOnError([&] {
             std::int16_t requested = id;
             PicturePtr picture = ObjIcons->GetIcon(requested);
-            colIcons.emplace_back(std::to_string(id), std::move(picture));
+            colIcons.emplace_back(id, std::move(picture));
         });
     }
-    // 9 and 10. The not-connected picture enters the notification area; without
+    // The not-connected picture enters the notification area; without
     // it the client's creation fails.
-    Required(TrayItem()).SetIcon(Picture(10022));
+    Required(TrayItem()).SetIcon(Picture(iconid::kNotConnected));
     Required(TrayItem()).SetVisible(true);
 
-    // 11 to 13. Translated captions.
+    // Translated captions.
     SkipOnError([&] { StringTable = runtime_.Components().CreateStringTable(); });
     SkipOnError([&] {
         if (!runtime_.CaptionTranslator)
@@ -228,13 +233,14 @@ void frmMain::Form_Load() {
     SkipOnError(
         [&] { mnuOffline->caption = TranslateStringTable("#05539#Start in offline mode"); });
 
-    // 14. The state machine starts hidden.
+    // The state machine starts hidden.
     NumInfoText.clear();
     CurrentNumStateInTray = NumStateHidden;
     NumBlinking = false;
     Sessions.clear();
 
-    // 15. Live configuration changes, only in normal use.
+    // Live configuration changes, only in normal use: a developer's trace level
+    // leaves the window unhooked.
     if (runtime_.DeveloperLevel == 0) SkipOnError([&] { config::Hook(*this); });
 }
 

@@ -11,9 +11,9 @@ namespace qor {
 namespace {
 
 // The default text of a caption literal "#01109#Dial"; other texts as they are.
-std::string DefaultTextOf(const std::string& literal) {
-    if (literal.size() >= 7 && literal[0] == '#' && literal[6] == '#') return literal.substr(7);
-    return literal;
+std::string DefaultTextOf(std::string_view literal) {
+    if (literal.size() >= 7 && literal[0] == '#' && literal[6] == '#') literal.remove_prefix(7);
+    return std::string(literal);
 }
 
 void VisitCaptions(MenuItem& item, const std::function<void(std::string&)>& visit) {
@@ -82,17 +82,33 @@ const FormControl* frmMain::Control(const std::string& name) const {
     return nullptr;
 }
 
-std::string frmMain::TranslateCaption(const std::string& literal) {
+std::string frmMain::TranslateCaption(std::string_view literal) {
     // Without the icon library no translator was ever created; the default text
     // is still better than showing the raw literal.
     if (!runtime_.CaptionTranslator) return DefaultTextOf(literal);
-    std::string copy = literal;
-    return runtime_.CaptionTranslator->Translate(copy);
+    return WithLiteralArgument(literal, [&](std::string& argument) {
+        return runtime_.CaptionTranslator->Translate(argument);
+    });
 }
 
-std::string frmMain::TranslateStringTable(const std::string& literal) {
-    std::string copy = literal;
-    return Required(StringTable).Translate(copy);
+std::string frmMain::TranslateStringTable(std::string_view literal) {
+    IStringTable& table = Required(StringTable);
+    return WithLiteralArgument(literal,
+                               [&](std::string& argument) { return table.Translate(argument); });
+}
+
+template <class Translate>
+std::string frmMain::WithLiteralArgument(std::string_view literal, Translate&& translate) {
+    // The translators take the literal as a variable they may change. Lending them
+    // a buffer kept between calls, instead of a fresh copy, makes a translation
+    // cost no allocation once the buffer has grown; taken out while lent, it is
+    // never shared with a translation that starts meanwhile.
+    std::string argument = std::move(literalBuffer_);
+    argument.clear();
+    argument.append(literal);
+    std::string text = translate(argument);
+    literalBuffer_ = std::move(argument);
+    return text;
 }
 
 std::vector<MenuItem*>& frmMain::AppMenuArray(std::int16_t index) {
@@ -103,10 +119,9 @@ ITrayIconItem* frmMain::TrayItem() const {
     return TrayIcon ? &TrayIcon->Item(1) : nullptr;
 }
 
-PicturePtr frmMain::Picture(std::int32_t iconId) {
-    const std::string key = std::to_string(iconId);
-    for (const auto& [k, picture] : colIcons)
-        if (k == key) return picture;
+PicturePtr frmMain::Picture(std::int16_t iconId) {
+    for (const auto& [id, picture] : colIcons)
+        if (id == iconId) return picture;
     Raise(err::kInvalidCall);  // what a collection says for a missing key
 }
 

@@ -68,12 +68,12 @@ void frmMain::TrayIcon_MouseMove(std::int16_t& /*item*/, std::int32_t& value) {
         if (mnuAnswer->visible) {
             if (CurrentCall) {
                 trayItem.SetBlinking(false);
-                trayItem.SetIcon(Picture(10091));
+                trayItem.SetIcon(Picture(iconid::kHoverAnswer));
             }
         } else if (mnuHangUp->visible) {
             if (CurrentCall) {
                 trayItem.SetBlinking(false);
-                trayItem.SetIcon(Picture(10101));
+                trayItem.SetIcon(Picture(iconid::kHoverHangUp));
             }
         } else {
             DialHintRefresh(true);

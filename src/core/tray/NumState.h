@@ -64,7 +64,9 @@ enum class Presentation : std::uint8_t {
 struct Transition {
     Presentation presentation;
     std::int32_t next;
-    bool updateIdleMode;  // the "any other event" column of states 6 and 9
+    // An event the cleared or idle state does not route elsewhere: it decides
+    // what the idle display shows before the idle presentation runs.
+    bool updateIdleMode;
 };
 
 // The transition for (state, event); nullopt for a state outside the table.

@@ -74,7 +74,7 @@ void frmMain::ShowNotAvailable(std::int16_t& entryId) {
     Apply(mnuDial, Show::Hide);
     // Connect becomes the default although it is hidden: the next popup shows it again.
     if (bLButtonDial) mnuDefault = mnuConnect;
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10021)); });
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kNotAvailable)); });
     SkipOnError([&] {
         Required(TrayItem())
             .SetToolTip(TranslateCaption("#01001#Extension:") + " " + ExtensionNumber(entryId) +
@@ -90,7 +90,7 @@ void frmMain::ShowNotConnected(std::int16_t& entryId) {
     Apply(mnuConnect, Show::Show);
     Apply(mnuDial, Show::Hide);
     if (bLButtonDial) mnuDefault = mnuConnect;
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10022)); });
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kNotConnected)); });
     SkipOnError([&] {
         Required(TrayItem())
             .SetToolTip(mnuMaximize->tag + " " + TranslateCaption("#01201#is not connected"));
@@ -119,13 +119,14 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
                     .SetToolTip(TranslateCaption("#01001#Extension:") + " " +
                                 ExtensionNumber(entryId));
             });
-            SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10011)); });
+            SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kIdle)); });
             break;
         case IdleForwarded:
             SkipOnError([&] {
                 Required(TrayItem())
-                    .SetIcon(ForwardIconID != 0 ? Required(ObjIcons).GetIconSized(ForwardIconID, 16)
-                                                : Picture(10061));
+                    .SetIcon(ForwardIconID != 0
+                                 ? Required(ObjIcons).GetIconSized(ForwardIconID, iconid::kTraySize)
+                                 : Picture(iconid::kForwarded));
             });
             SkipOnError([&] { Required(TrayItem()).SetToolTip(GetForwardText()); });
             break;
@@ -136,16 +137,20 @@ void frmMain::ShowIdle(std::int16_t& entryId) {
                 voice = !ExtensionAt(entryId)->CustomProperty("Voice Messages").ToText().empty();
             });
             if (voice) {
-                SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10111)); });
+                SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kVoiceMessages)); });
                 if (NumBlinking) {
-                    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(10112)); });
+                    SkipOnError([&] {
+                        Required(TrayItem()).SetBlinkIcon(Picture(iconid::kVoiceMessagesBlink));
+                    });
                     SkipOnError([&] { Required(TrayItem()).SetBlinking(true); });
                 }
             } else {
                 SkipOnError([&] {
                     infos = !ExtensionAt(entryId)->CustomProperty("App Infos").ToText().empty();
                 });
-                if (infos) SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10071)); });
+                if (infos)
+                    SkipOnError(
+                        [&] { Required(TrayItem()).SetIcon(Picture(iconid::kInformation)); });
             }
             break;
         }
@@ -168,14 +173,14 @@ void frmMain::ShowRinging(std::int16_t& /*entryId*/) {
     Apply(mnuHangUp, Show::Hide);
     Apply(mnuDial, Show::Hide);
     if (bLButtonDial) mnuDefault = mnuAnswer;
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10031)); });
-    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(10032)); });
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kRinging)); });
+    SkipOnError([&] { Required(TrayItem()).SetBlinkIcon(Picture(iconid::kRingingBlink)); });
     SkipOnError([&] { Required(TrayItem()).SetBlinking(true); });
     SkipOnError([&] { Required(TrayItem()).SetToolTip(CallTooltip("#01108#Answer")); });
 }
 
 // Calling and talking differ only in the picture and in offering Dial.
-void frmMain::ShowCallInProgress(std::int32_t iconId, bool offerDial) {
+void frmMain::ShowCallInProgress(std::int16_t iconId, bool offerDial) {
     Apply(mnuAnswer, Show::Hide);
     Apply(mnuHangUp, Show::Show);
     Apply(mnuDial, offerDial ? Show::Show : Show::Hide);
@@ -187,11 +192,11 @@ void frmMain::ShowCallInProgress(std::int32_t iconId, bool offerDial) {
 }
 
 void frmMain::ShowCalling(std::int16_t& /*entryId*/) {
-    ShowCallInProgress(10041, false);
+    ShowCallInProgress(iconid::kCallInProgress, false);
 }
 
 void frmMain::ShowTalking(std::int16_t& /*entryId*/) {
-    ShowCallInProgress(10052, true);
+    ShowCallInProgress(iconid::kTalking, true);
 }
 
 void frmMain::ShowOnHold(std::int16_t& /*entryId*/) {
@@ -200,7 +205,7 @@ void frmMain::ShowOnHold(std::int16_t& /*entryId*/) {
     Apply(mnuDial, Show::Show);
     if (bLButtonDial) mnuDefault = mnuAnswer;
     SkipOnError([&] { Required(TrayItem()).SetBlinking(false); });
-    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(10041)); });
+    SkipOnError([&] { Required(TrayItem()).SetIcon(Picture(iconid::kCallInProgress)); });
 }
 
 void frmMain::ShowCleared(std::int16_t& entryId) {

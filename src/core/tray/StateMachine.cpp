@@ -28,12 +28,9 @@ void frmMain::RefreshNumState(std::int32_t& Evt, std::string& ExtensionEntryID) 
                     " evt= " + std::to_string(Evt),
                 5);
         }
-        std::int16_t entryId = 0;
-        if (ExtensionEntryID.empty() || !IsNumeric(ExtensionEntryID)) {
-            entryId = ToInt16(TextToNumber(ExtensionAt(1)->EntryID()));
-        } else {
-            entryId = ToInt16(TextToNumber(ExtensionEntryID));
-        }
+        // An empty or non-numeric id stands for the first monitored extension.
+        const std::optional<double> given = NumericValue(ExtensionEntryID);
+        std::int16_t entryId = ToInt16(given ? *given : TextToNumber(ExtensionAt(1)->EntryID()));
         const auto transition = LookupTransition(CurrentNumStateInTray, Evt);
         if (!transition) return;
         if (transition->updateIdleMode) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,9 @@
 namespace qor {
 
 class Runtime;
+namespace testing {
+class FormHandlers;
+}
 
 // The hidden option, check, combo and label controls: they only carry captions and
 // mirror settings. `value` is 1 for a selected option or a checked box, else 0.
@@ -83,20 +87,61 @@ class frmMain : public ITranslatableForm {
     explicit frmMain(Runtime& runtime);
     ~frmMain() override;
 
-    // ---- Lifecycle and timer (FormLifecycle.cpp)
+    // ---- What the host, the settings messages, the simulator and tests call.
+
+    // Lifecycle (FormLifecycle.cpp)
     void Load();    // creates the design-time controls, then Form_Load
     void Unload();  // Form_Unload, then the controls go; nothing when not loaded
     bool IsLoaded() const { return loaded_; }
     WindowHandle hWnd() const { return hWnd_; }
-    void tmrNum_Timer();
-    void EnableTimer();  // tmrNum.Enabled = True
     bool TimerEnabled() const { return tmrNumEnabled_; }
     void ForEachCaption(const std::function<void(std::string&)>& visit) override;
 
-    // ---- Extension state machine (StateMachine.cpp)
+    // Extension state (StateMachine.cpp)
     void RefreshNumState(std::int32_t& Evt, std::string& ExtensionEntryID);
     void SetTooltip(std::string& Message);
     void SetForwardIconID(std::int16_t lForwardIconID);
+
+    // Start of the tray (CallTracking.cpp)
+    void SetCurrentCall();
+
+    // Mouse settings (Mouse.cpp)
+    void SetLButton(bool& ActDial);
+    void SetShortCut(bool& Active, std::int16_t& ShortCut);
+
+    // Application sessions (Sessions.cpp)
+    void addQorDialSession(dialer::SessionPtr& qorDialSession, std::int32_t& appConnectMode,
+                           std::string& TheAppName);
+    MenuEventPtr GetMenuEvent();
+
+    // CaptionTranslator.Translate; without a translator (no icon library) the
+    // literal's own default text.
+    std::string TranslateCaption(std::string_view literal);
+
+    // Read access.
+    ITrayIconItem* TrayItem() const;  // icon item 1, or null before the control exists
+    const MenuItem& MenuRoot() const { return mnuA5521; }
+    const MenuItem* DefaultMenuItem() const { return mnuDefault; }
+    const FormControl* Control(const std::string& name) const;
+    std::int32_t CurrentState() const { return CurrentNumStateInTray; }
+    std::int32_t IdleMode() const { return IdleDisplayMode; }
+    const std::string& Redial() const { return RedialNumber; }
+    bool MenuShowing() const { return bMenuShowing; }
+    bool LButtonDial() const { return bLButtonDial; }
+    bool OfflineSelected() const { return mnuOffline && mnuOffline->checked; }
+
+  private:
+    friend class Runtime;
+    // Tests drive single handlers the way the control, the menu and the dialer
+    // objects would.
+    friend class testing::FormHandlers;
+    struct Sinks;
+
+    // ---- Timer (FormLifecycle.cpp)
+    void tmrNum_Timer();
+    void EnableTimer();  // tmrNum.Enabled = True
+
+    // ---- Extension state machine (StateMachine.cpp)
     void RefreshMonitoringState(std::int16_t entryId);
     void mnuConnect_Delayed();
     void NumExt_PropertyChange(std::int32_t& Property, Variant& Value);
@@ -121,7 +166,6 @@ class frmMain : public ITranslatableForm {
     void HideTrayIcon(std::int16_t& entryId);
 
     // ---- Current call tracking (CallTracking.cpp)
-    void SetCurrentCall();
     void MyCalls_PropertyChange(std::int32_t& Property, Variant& Value);
     void CurrentCall_Offering(dialer::AddressPtr& OriginalCallerAddress, std::int32_t& Origin,
                               std::int32_t& Reason);
@@ -161,14 +205,9 @@ class frmMain : public ITranslatableForm {
     void TrayIcon_DblClick(std::int16_t& item, std::int16_t& Button, std::int16_t& shift);
     void TrayIcon_ShortCutClick(std::int16_t& item, std::int16_t& shift);
     void TrayIcon_OLEStartDrag(std::int16_t& item, IDragData& Data, std::int32_t& AllowedEffects);
-    void SetLButton(bool& ActDial);
-    void SetShortCut(bool& Active, std::int16_t& ShortCut);
     std::string GetClipboardNumber(const std::string& ignored = {});
 
     // ---- Application sessions (Sessions.cpp)
-    void addQorDialSession(dialer::SessionPtr& qorDialSession, std::int32_t& appConnectMode,
-                           std::string& TheAppName);
-    MenuEventPtr GetMenuEvent();
     void myNum_SessionOpened();
     void RefreshSessionMenus();
     void FillAppMenu(dialer::SessionPtr& session, std::int16_t& index);
@@ -176,26 +215,7 @@ class frmMain : public ITranslatableForm {
     void mnuApp2Menu1_Click(std::int16_t Index);
     void SendAppMenuChoice(std::int32_t position, std::int16_t number);
 
-    // CaptionTranslator.Translate; without a translator (no icon library) the
-    // literal's own default text.
-    std::string TranslateCaption(const std::string& literal);
-
-    // ---- Read access for the host, the simulator and tests.
-    ITrayIconItem* TrayItem() const;  // icon item 1, or null before the control exists
-    const MenuItem& MenuRoot() const { return mnuA5521; }
-    const MenuItem* DefaultMenuItem() const { return mnuDefault; }
-    const FormControl* Control(const std::string& name) const;
-    std::int32_t CurrentState() const { return CurrentNumStateInTray; }
-    std::int32_t IdleMode() const { return IdleDisplayMode; }
-    const std::string& Redial() const { return RedialNumber; }
-    bool MenuShowing() const { return bMenuShowing; }
-    bool LButtonDial() const { return bLButtonDial; }
-    bool OfflineSelected() const { return mnuOffline && mnuOffline->checked; }
-
-  private:
-    friend class Runtime;
-    struct Sinks;
-
+    // ---- Helpers
     void CreateDesignControls();
     bool HasPendingAction() const;
     void OnTimer();
@@ -203,12 +223,14 @@ class frmMain : public ITranslatableForm {
     void Form_Load();
     void Form_Unload();
     void BuildMenuTree();
-    PicturePtr Picture(std::int32_t iconId);
-    std::string TranslateStringTable(const std::string& literal);
+    PicturePtr Picture(std::int16_t iconId);
+    std::string TranslateStringTable(std::string_view literal);
+    template <class Translate>
+    std::string WithLiteralArgument(std::string_view literal, Translate&& translate);
     dialer::ExtensionPtr ExtensionAt(std::int16_t entryId);
     std::string ExtensionNumber(std::int16_t entryId);
     std::string CallTooltip(const char* actionLiteral);
-    void ShowCallInProgress(std::int32_t iconId, bool offerDial);
+    void ShowCallInProgress(std::int16_t iconId, bool offerDial);
     std::string Party();
     std::string NumExtEntryID();
     void Log(const std::string& label, const std::string& msg, std::int32_t level);
@@ -269,7 +291,7 @@ class frmMain : public ITranslatableForm {
     std::vector<std::pair<std::string, dialer::SessionPtr>> Sessions;
     dialer::ExtensionsPtr NumExts;
     MenuEventPtr myMenuEvent;
-    std::vector<std::pair<std::string, PicturePtr>> colIcons;
+    std::vector<std::pair<std::int16_t, PicturePtr>> colIcons;  // keyed by icon id
     std::string DialText;
     std::string LastClipboardText;
     bool bLButtonDial = false;
@@ -293,6 +315,7 @@ class frmMain : public ITranslatableForm {
     bool bConnectPending = false;
     std::shared_ptr<IStringTable> StringTable;
     std::int16_t ForwardIconID = 0;
+    std::string literalBuffer_;  // see WithLiteralArgument
 
     // References whose events the form handles.
     EventRef<dialer::ISession, dialer::ISessionEvents> myNum;

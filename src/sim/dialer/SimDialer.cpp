@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/common/Convert.h"
 #include "core/common/Error.h"
 
 namespace qor::sim {
@@ -65,7 +66,8 @@ SimExtension::SimExtension(PhoneSystem& phone, std::string number, std::string l
     : phone(phone),
       number(std::move(number)),
       lineName(std::move(lineName)),
-      entryId(std::move(entryId)) {}
+      entryId(std::move(entryId)),
+      entryValue(TextToNumber(this->entryId)) {}
 
 void SimExtension::Monitor(std::int32_t, const std::string&, const std::string&) {
     phone.MonitorRequested(*this);
@@ -77,10 +79,14 @@ Variant SimExtension::CustomProperty(const std::string& name) {
 }
 
 dialer::ExtensionPtr SimExtensions::Item(const Variant& key) {
-    for (const auto& ext : extensions) {
-        if (key.IsText() ? ext->entryId == key.ToText() : std::stod(ext->entryId) == key.ToNumber())
-            return ext;
+    if (const auto* text = std::get_if<std::string>(&key.Raw())) {
+        for (const auto& ext : extensions)
+            if (ext->entryId == *text) return ext;
+        return nullptr;
     }
+    const double value = key.ToNumber();
+    for (const auto& ext : extensions)
+        if (ext->entryValue == value) return ext;
     return nullptr;
 }
 

@@ -96,7 +96,8 @@ class SimExtension : public dialer::IExtension {
     PhoneSystem& phone;
     std::string number;
     std::string lineName;
-    std::string entryId;
+    const std::string entryId;
+    const double entryValue;  // the numeric value of entryId, which Item compares
     std::shared_ptr<SimCalls> calls = std::make_shared<SimCalls>();
     dialer::Forwarding forwarding;
     std::map<std::string, Variant> custom;

@@ -13,7 +13,7 @@ namespace qor::captions {
 
 struct CaptionLiteral {
     unsigned number = 0;            // the five-digit text number
-    std::wstring_view defaultText;  // what the design wrote after the second "#"
+    std::wstring_view defaultText;  // the wording after the second "#"
 };
 
 // Splits "#", five digits, "#", default text; anything else is no literal.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdlib>
+#include <random>
+
 #include "core/common/Convert.h"
 #include "core/common/Error.h"
 #include "core/common/Variant.h"
@@ -34,6 +38,96 @@ TEST(ConvertTest, LeadingNumberReadsOnlyTheNumberAtTheStart) {
     } cases[] = {{"2.6", 2.6}, {"12ab", 12}, {"abc", 0}, {"", 0},     {" -3", -3},
                  {"1 2", 12},  {"0", 0},     {"3", 3},   {".5", 0.5}, {"+7x", 7}};
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.in), c.out) << c.in;
+}
+
+// What a numeric text must convert to: strtod's reading of the text between its
+// blanks, when strtod reads all of it. The texts tested hold no hex, "inf" or "nan",
+// which strtod would accept and a settings text must not.
+std::optional<double> StrtodValue(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::nullopt;
+    const std::string t = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    char* end = nullptr;
+    const double value = std::strtod(t.c_str(), &end);
+    if (end != t.c_str() + t.size()) return std::nullopt;
+    return value;
+}
+
+// Same number and sign, bit for bit ("-0" must stay -0.0).
+void ExpectSameReading(const std::string& text) {
+    const std::optional<double> want = StrtodValue(text);
+    const std::optional<double> got = NumericValue(text);
+    ASSERT_EQ(got.has_value(), want.has_value()) << '"' << text << '"';
+    EXPECT_EQ(IsNumeric(text), want.has_value()) << '"' << text << '"';
+    if (!want) return;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(*want))
+        << '"' << text << "\" gave " << *got << ", strtod " << *want;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(TextToNumber(text)),
+              std::bit_cast<std::uint64_t>(*want));
+}
+
+TEST(ConvertTest, ShortIntegersReadAsTheGeneralConversionReadsThem) {
+    for (const char* text : {"0",
+                             "1",
+                             "-0",
+                             "+0",
+                             "+7",
+                             "-1",
+                             "007",
+                             " 42 ",
+                             "\t201\r\n",
+                             "32767",
+                             "-32768",
+                             "999999999999999",
+                             "-999999999999999",
+                             "000000000000001",
+                             "9999999999999999",
+                             "0000000000000001",
+                             "12345678901234567890",
+                             "9007199254740993",
+                             "1.",
+                             ".5",
+                             "-.5",
+                             "1e3",
+                             "1E+2",
+                             "2.6",
+                             "",
+                             " ",
+                             "-",
+                             "+",
+                             "1 2",
+                             "1e",
+                             "e1",
+                             ".",
+                             "--1",
+                             "1-",
+                             "+-1",
+                             "1..2",
+                             "1e1.5"})
+        ExpectSameReading(text);
+}
+
+TEST(ConvertTest, RandomTextsReadAsTheGeneralConversionReadsThem) {
+    std::mt19937 random(20261205);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::string alphabet = "0123456789+-.eE ";
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        if (round % 2 == 0) {
+            // Shaped like an entry id or a setting: blanks, a sign, up to 18 digits.
+            text.append(static_cast<std::size_t>(pick(2)), ' ');
+            if (pick(3) == 0) text += "+-"[pick(2)];
+            const int digits = 1 + pick(18);
+            for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + pick(10));
+            text.append(static_cast<std::size_t>(pick(2)), ' ');
+        } else {
+            const int length = pick(12);
+            for (int c = 0; c < length; ++c)
+                text += alphabet[pick(static_cast<int>(alphabet.size()))];
+        }
+        ExpectSameReading(text);
+        if (HasFailure()) return;
+    }
 }
 
 TEST(ConvertTest, TextToBoolAcceptsWordsAndNumbersOnly) {

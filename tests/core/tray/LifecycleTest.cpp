@@ -84,7 +84,7 @@ TEST_F(TrayTest, CaptionsAtLoadComeFromTheRightTranslator) {
     // Only the offline start, a separator and the exit are offered at first.
     platform.onPopup = nullptr;
     std::int16_t item = 1, right = kButtonRight, shift = 0;
-    form().TrayIcon_MouseDown(item, right, shift);
+    handlers().TrayIcon_MouseDown(item, right, shift);
     ASSERT_EQ(platform.popups.size(), 1u);
     EXPECT_EQ(platform.popups[0].visibleItems,
               (std::vector<std::string>{"mnuOffline", "sep4", "mnuClose"}));
@@ -92,13 +92,13 @@ TEST_F(TrayTest, CaptionsAtLoadComeFromTheRightTranslator) {
 
 TEST_F(TrayTest, PendingActionsRunOnePerTickInOrderAndTheIdleTimerSleeps) {
     StartWithExtension();
-    form().mnuConnect_Click();
+    handlers().mnuConnect_Click();
     platform.SetClipboardText("0301234");
     std::int16_t item = 1;
     std::int32_t over = 0;
     components.trayIcon->MouseMove(over);  // scans the clipboard: DialText
-    form().mnuDial_Click();
-    form().mnuDial_Click();  // twice before the tick: dials once
+    handlers().mnuDial_Click();
+    handlers().mnuDial_Click();  // twice before the tick: dials once
     Tick();
     EXPECT_EQ(client.events, (std::vector<std::string>{"MakeCall 0301234"}));
     EXPECT_EQ(ext->monitorRequests, 0);
@@ -144,8 +144,8 @@ TEST_F(TrayTest, ExecuteCommandSetsTheForwardIconOrReportsAndReturnsEmpty) {
 TEST_F(TrayTest, OfflineStartIsCheckedOnceAndForever) {
     Create();
     EXPECT_FALSE(launcher->IsOfflineSelected());
-    form().mnuOffline_Click();
-    form().mnuOffline_Click();
+    handlers().mnuOffline_Click();
+    handlers().mnuOffline_Click();
     EXPECT_TRUE(launcher->IsOfflineSelected());
 }
 

@@ -289,7 +289,7 @@ TEST_F(TrayTest, ACallThatIsNoLongerCurrentSendsNothing) {
     pump.Pump();
     std::int32_t currentCall = dialer::kCallsPropertyCurrentCall;
     Variant none("");
-    form().MyCalls_PropertyChange(currentCall, none);  // released without an event
+    handlers().MyCalls_PropertyChange(currentCall, none);  // released without an event
     EXPECT_EQ(form().CurrentState(), NumStateRinging);
     dialer::AddressPtr address;
     std::int32_t reason = 0;

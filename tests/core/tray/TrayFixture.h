@@ -61,11 +61,39 @@ class RecordingClient : public IMenuEvents {
     static std::string Key(const dialer::SessionPtr& s) { return s ? s->SessionKey() : "none"; }
 };
 
+// The form's own handlers, called the way the tray control, the popup menu or a
+// dialer object would call them.
+class FormHandlers {
+  public:
+    explicit FormHandlers(frmMain& form) : form_(form) {}
+    void mnuAnswer_Click() { form_.mnuAnswer_Click(); }
+    void mnuHangUp_Click() { form_.mnuHangUp_Click(); }
+    void mnuDial_Click() { form_.mnuDial_Click(); }
+    void mnuBis_Click() { form_.mnuBis_Click(); }
+    void mnuConnect_Click() { form_.mnuConnect_Click(); }
+    void mnuMaximize_Click() { form_.mnuMaximize_Click(); }
+    void mnuProperties_Click() { form_.mnuProperties_Click(); }
+    void mnuOffline_Click() { form_.mnuOffline_Click(); }
+    void mnuClose_Click() { form_.mnuClose_Click(); }
+    void mnuApp1Menu1_Click(std::int16_t index) { form_.mnuApp1Menu1_Click(index); }
+    void mnuApp2Menu1_Click(std::int16_t index) { form_.mnuApp2Menu1_Click(index); }
+    void MyCalls_PropertyChange(std::int32_t& property, Variant& value) {
+        form_.MyCalls_PropertyChange(property, value);
+    }
+    void TrayIcon_MouseDown(std::int16_t& item, std::int16_t& button, std::int16_t& shift) {
+        form_.TrayIcon_MouseDown(item, button, shift);
+    }
+    std::string GetClipboardNumber() { return form_.GetClipboardNumber(); }
+
+  private:
+    frmMain& form_;
+};
+
 // The fakes, configured before the form creates them.
 class TestComponents : public FakeOutsideComponents {
   public:
     std::set<int> iconLibraryMissing;
-    std::map<std::string, std::string> stringTableTexts, captionTexts;
+    std::map<std::string, std::string, std::less<>> stringTableTexts, captionTexts;
 
     std::shared_ptr<IIconLibrary> CreateIconLibrary() override {
         auto created = FakeOutsideComponents::CreateIconLibrary();
@@ -113,12 +141,13 @@ class TrayTest : public ::testing::Test {
     }
     // Connect through the menu and let the switch confirm: the tray goes idle.
     void Connect() {
-        form().mnuConnect_Click();
+        handlers().mnuConnect_Click();
         Tick();
         pump.Pump();
     }
     void Tick() { ASSERT_TRUE(platform.FireTimer()); }
     frmMain& form() { return runtime.Form(); }
+    FormHandlers handlers() { return FormHandlers(form()); }
     FakeTrayItem& tray() { return components.trayIcon->item(); }
     std::int32_t Icon() { return tray().icon ? tray().icon->IconId() : 0; }
     const MenuItem& Item(const std::string& name) {

@@ -11,8 +11,8 @@ namespace {
 TEST_F(TrayTest, AnswerTestsTheCallsFlagsAndComplainsWithoutACall) {
     StartWithExtension();
     Connect();
-    form().mnuAnswer_Click();
-    form().mnuHangUp_Click();
+    handlers().mnuAnswer_Click();
+    handlers().mnuHangUp_Click();
     EXPECT_EQ(platform.messageBoxes,
               (std::vector<std::string>{"Trying to answer... but there is no Current Call",
                                         "Trying to HangUp... but there is no Current Call"}));
@@ -25,7 +25,7 @@ TEST_F(TrayTest, AnswerTestsTheCallsFlagsAndComplainsWithoutACall) {
     for (const auto& c : cases) {
         client.events.clear();
         call->flags = c.flags;
-        form().mnuAnswer_Click();
+        handlers().mnuAnswer_Click();
         EXPECT_EQ(client.events,
                   c.raised ? std::vector<std::string>{std::string(c.raised) + " " + call->id}
                            : std::vector<std::string>{})
@@ -33,13 +33,13 @@ TEST_F(TrayTest, AnswerTestsTheCallsFlagsAndComplainsWithoutACall) {
     }
     client.events.clear();
     call->flags = dialer::kActionConsultation;
-    form().mnuHangUp_Click();  // the menu makes no consultation distinction
+    handlers().mnuHangUp_Click();  // the menu makes no consultation distinction
     EXPECT_EQ(client.events, (std::vector<std::string>{"Clear " + call->id}));
 }
 
 TEST_F(TrayTest, MessageBoxesCarryTheComponentsName) {
     StartWithExtension();
-    form().mnuHangUp_Click();
+    handlers().mnuHangUp_Click();
     EXPECT_EQ(platform.messageBoxTitles, std::vector<std::string>{"qorIcon"});
 }
 
@@ -52,9 +52,9 @@ TEST_F(TrayTest, HandlersThatChangeTheirArgumentsChangeTheTraysVariables) {
     pump.Pump();
     // Answer and Clear hand back nothing: the tray has no current call any more.
     client.onCallEvent = [](const std::string&, dialer::CallPtr& c) { c = nullptr; };
-    form().mnuAnswer_Click();
-    form().mnuAnswer_Click();
-    form().mnuHangUp_Click();
+    handlers().mnuAnswer_Click();
+    handlers().mnuAnswer_Click();
+    handlers().mnuHangUp_Click();
     EXPECT_EQ(client.events, (std::vector<std::string>{"Answer " + call->id}));
     EXPECT_EQ(platform.messageBoxes,
               (std::vector<std::string>{"Trying to answer... but there is no Current Call",
@@ -63,8 +63,8 @@ TEST_F(TrayTest, HandlersThatChangeTheirArgumentsChangeTheTraysVariables) {
     // CloseApp lets go of the session: a later Maximize has no session to bring up.
     client.events.clear();
     client.onSessionEvent = [](const std::string&, dialer::SessionPtr& s) { s = nullptr; };
-    form().mnuClose_Click();
-    form().mnuMaximize_Click();
+    handlers().mnuClose_Click();
+    handlers().mnuMaximize_Click();
     EXPECT_FALSE(platform.FireTimer()) << "nothing is pending";
     EXPECT_EQ(client.events, (std::vector<std::string>{"CloseApp main"}));
 
@@ -75,16 +75,16 @@ TEST_F(TrayTest, HandlersThatChangeTheirArgumentsChangeTheTraysVariables) {
         if (calls) *calls = nullptr;
     };
     platform.SetClipboardText("0301111");
-    form().GetClipboardNumber();
-    form().mnuDial_Click();
+    handlers().GetClipboardNumber();
+    handlers().mnuDial_Click();
     Tick();
-    form().mnuDial_Click();
+    handlers().mnuDial_Click();
     Tick();
     phone.PlaceCall("0302222");
     pump.Pump();
-    form().mnuBis_Click();
+    handlers().mnuBis_Click();
     Tick();
-    form().mnuBis_Click();
+    handlers().mnuBis_Click();
     Tick();
     EXPECT_EQ(client.events,
               (std::vector<std::string>{"MakeCall 0301111", "MakeCall 0305555", "MakeCall2 0302222",
@@ -93,13 +93,13 @@ TEST_F(TrayTest, HandlersThatChangeTheirArgumentsChangeTheTraysVariables) {
 
 TEST_F(TrayTest, RedialBeepsWithoutANumberAndPropertiesAndExitReachTheClient) {
     StartWithExtension();
-    form().mnuBis_Click();
+    handlers().mnuBis_Click();
     Tick();
     EXPECT_EQ(platform.beeps, 1);
     EXPECT_TRUE(client.events.empty());
-    form().mnuProperties_Click();
-    form().mnuClose_Click();
-    form().mnuMaximize_Click();
+    handlers().mnuProperties_Click();
+    handlers().mnuClose_Click();
+    handlers().mnuMaximize_Click();
     Tick();
     EXPECT_EQ(client.events,
               (std::vector<std::string>{"Configuration", "CloseApp main", "Maximize main"}));
@@ -227,8 +227,8 @@ TEST_F(TrayTest, ApplicationMenusReachTheirSessionsOnePerTick) {
     EXPECT_EQ(std::count(shown.begin(), shown.end(), "mnuAppSession(1)"), 1);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), "sep3"), 1);
     // The main session has no menu; the sessions at positions 2 and 3 fill the two menus.
-    form().mnuApp2Menu1_Click(2);
-    form().mnuApp1Menu1_Click(0);
+    handlers().mnuApp2Menu1_Click(2);
+    handlers().mnuApp1Menu1_Click(0);
     Tick();
     Tick();
     EXPECT_EQ(crm->menusSelected, (std::vector<std::string>{"Search"}));

@@ -247,7 +247,7 @@ void TestTranslate() {
     };
     const Row rows[] = {
         {L"en", L"#01109#Dial", L"Dial"},
-        {L"en", L"#01110#Bis", L"Redial"},  // the table wins over the design's text
+        {L"en", L"#01110#Bis", L"Redial"},  // the table wins over the default wording
         {L"en", L"#01113#E&xit", L"E&xit"},
         {L"en", L"#05541#Not available", L"Not available"},
         {L"en", L"#09999#Left as written", L"Left as written"},       // no such number

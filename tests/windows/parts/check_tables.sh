@@ -1,6 +1,6 @@
 #!/bin/sh
 # Every caption literal the component writes ("#01109#Dial") has a text in every
-# language table, so no caption falls back to its design wording by accident.
+# language table, so no caption falls back to its default wording by accident.
 #   check_tables.sh <source root>
 set -u
 root=$1
