@@ -184,18 +184,16 @@ void WineWorld::DeleteRegistryValue(RegKey root, const std::string& path, const 
 void WineWorld::SetClipboard(const std::string& text) {
     if (!OpenClipboard(nullptr)) throw std::runtime_error("the clipboard cannot be opened");
     EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    bool placed = false;
+    com::UniqueHglobal memory(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
+    bool copied = false;
     if (memory) {
-        bool copied = false;
-        {
-            com::GlobalLockGuard lock(memory);
-            if (lock.Data()) CopyMemory(lock.Data(), text.c_str(), text.size() + 1);
-            copied = lock.Data() != nullptr;
-        }
-        placed = copied && SetClipboardData(CF_TEXT, memory) != nullptr;
-        if (!placed) GlobalFree(memory);  // once placed, the clipboard owns it
+        com::GlobalLockGuard lock(memory.Get());
+        if (lock.Data()) CopyMemory(lock.Data(), text.c_str(), text.size() + 1);
+        copied = lock.Data() != nullptr;
     }
+    // Once placed, the clipboard owns the block.
+    const bool placed = copied && SetClipboardData(CF_TEXT, memory.Get()) != nullptr;
+    if (placed) memory.Release();
     CloseClipboard();
     if (!placed) throw std::runtime_error("the text could not be put on the clipboard");
 }

@@ -66,6 +66,9 @@ inline void DestroyIconFn(HICON h) noexcept {
 inline void FreeBstr(BSTR b) noexcept {
     SysFreeString(b);
 }
+inline void FreeGlobal(HGLOBAL h) noexcept {
+    GlobalFree(h);
+}
 }  // namespace detail
 
 using UniqueHkey = Unique<HKEY, detail::CloseKey>;
@@ -73,6 +76,8 @@ using UniqueHandle = Unique<HANDLE, detail::CloseHandleFn>;
 using UniqueHmenu = Unique<HMENU, detail::DestroyMenuFn>;
 using UniqueHwnd = Unique<HWND, detail::DestroyWindowFn>;
 using UniqueHicon = Unique<HICON, detail::DestroyIconFn>;
+// A global memory block until it is handed over (Release) to the clipboard or a medium.
+using UniqueHglobal = Unique<HGLOBAL, detail::FreeGlobal>;
 
 // Holds an SRW lock exclusively for its lifetime.
 class ExclusiveLock {

@@ -16,18 +16,18 @@ bool IsTextFormat(CLIPFORMAT format) noexcept {
     return format == CF_TEXT || format == CF_UNICODETEXT;
 }
 
-// A movable global block holding `bytes` bytes, owned until handed to the medium.
-HGLOBAL CopyToGlobal(const void* data, size_t bytes) noexcept {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+// A movable global block of `bytes` bytes that `fill` writes; null when it cannot
+// be had. The caller owns the block until it hands it to a medium.
+template <class Fill>
+HGLOBAL FilledGlobal(SIZE_T bytes, Fill&& fill) noexcept {
+    com::UniqueHglobal block(GlobalAlloc(GMEM_MOVEABLE, bytes));
     if (!block) return nullptr;
-    void* target = GlobalLock(block);
-    if (!target) {
-        GlobalFree(block);
-        return nullptr;
+    {
+        com::GlobalLockGuard lock(block.Get());
+        if (!lock.Data()) return nullptr;
+        fill(lock.Data());
     }
-    std::memcpy(target, data, bytes);
-    GlobalUnlock(block);
-    return block;
+    return block.Release();
 }
 }  // namespace
 
@@ -69,20 +69,16 @@ STDMETHODIMP DragDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     if (FAILED(hr)) return hr;
     HGLOBAL block = nullptr;
     if (format->cfFormat == CF_UNICODETEXT) {
-        block = CopyToGlobal(text_.c_str(), (text_.size() + 1) * sizeof(wchar_t));
+        const SIZE_T bytes = (text_.size() + 1) * sizeof(wchar_t);
+        block =
+            FilledGlobal(bytes, [&](void* target) { std::memcpy(target, text_.c_str(), bytes); });
     } else {
         int bytes = WideCharToMultiByte(CP_ACP, 0, text_.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        block = bytes > 0 ? GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(bytes)) : nullptr;
-        if (block) {
-            auto* target = static_cast<char*>(GlobalLock(block));
-            if (target) {
-                WideCharToMultiByte(CP_ACP, 0, text_.c_str(), -1, target, bytes, nullptr, nullptr);
-                GlobalUnlock(block);
-            } else {
-                GlobalFree(block);
-                block = nullptr;
-            }
-        }
+        if (bytes > 0)
+            block = FilledGlobal(static_cast<SIZE_T>(bytes), [&](void* target) {
+                WideCharToMultiByte(CP_ACP, 0, text_.c_str(), -1, static_cast<char*>(target), bytes,
+                                    nullptr, nullptr);
+            });
     }
     if (!block) return E_OUTOFMEMORY;
     medium->tymed = TYMED_HGLOBAL;
