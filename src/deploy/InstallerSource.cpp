@@ -6,6 +6,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "deploy/LinkRegistration.h"
 #include "deploy/RegistrationPlan.h"
 #include "deploy/XmlText.h"
 
@@ -74,19 +75,53 @@ std::string NamedGuid(const std::string& upgradeCode, const std::string& name) {
     return text;
 }
 
+// Roots of the RegLocator table.
+constexpr int kHkcr = 0;
+constexpr int kHklm = 2;
+
 struct Folder {
     std::map<std::string, Folder> children;
     std::vector<const PackageFile*> files;
 };
 
+void WriteValue(std::string& out, const std::string& root, const std::string& key,
+                const std::string& name, const std::string& data, const std::string& fileId,
+                const std::string& indent, bool keyPath = false) {
+    out +=
+        indent + "<RegistryValue Root=\"" + root + "\" Key=\"" + Xml(Formatted(key, fileId)) + "\"";
+    if (!name.empty()) out += " Name=\"" + Xml(Formatted(name, fileId)) + "\"";
+    out += " Type=\"string\" Value=\"" + Xml(Formatted(data, fileId)) + "\"";
+    out += keyPath ? " KeyPath=\"yes\"/>\n" : "/>\n";
+}
+
 void RegistryValues(std::string& out, const std::vector<RegistryValue>& values,
                     const std::string& fileId, const std::string& indent) {
-    for (const auto& v : values) {
-        out +=
-            indent + "<RegistryValue Root=\"HKCR\" Key=\"" + Xml(Formatted(v.key, fileId)) + "\"";
-        if (!v.name.empty()) out += " Name=\"" + Xml(Formatted(v.name, fileId)) + "\"";
-        out += " Type=\"string\" Value=\"" + Xml(Formatted(v.data, fileId)) + "\"/>\n";
+    for (const auto& v : values) WriteValue(out, "HKCR", v.key, v.name, v.data, fileId, indent);
+}
+
+// The link handler's rows of one scheme, or its own (scheme null), machine-wide.
+// A scheme's key path is its open command: the value that says whose it is.
+void LinkValues(std::string& out, const char* scheme, const std::string& fileId,
+                const std::string& indent) {
+    for (const auto& v : kLinkRegistration) {
+        if ((v.scheme == nullptr) != (scheme == nullptr)) continue;
+        if (scheme && std::string(scheme) != v.scheme) continue;
+        const bool keyPath = scheme && v.key == OpenCommandKey(scheme) && *v.name == '\0';
+        WriteValue(out, "HKLM", v.key, v.name, WithExe(v.data, kModuleMarker), fileId, indent,
+                   keyPath);
     }
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string SqlText(std::string text) {
+    for (auto at = text.find('\''); at != std::string::npos; at = text.find('\'', at + 2))
+        text.replace(at, 1, "''");
+    return "'" + text + "'";
 }
 
 class Writer {
@@ -163,10 +198,7 @@ class Writer {
             package_.upgradeCode + "', '" + package_.version +
             "', 513, "
             "'WIX_UPGRADE_DETECTED')");
-        WriteFeature(package_.mainFeature, "");
-        // An optional feature appears once something of it is built.
-        for (const auto& optional : package_.optionalFeatures)
-            if (!components_[optional.id].empty()) WriteFeature(optional, optional.id);
+        WriteFeatures();
         out_ += "  </Product>\n</Wix>\n";
         return {out_, sql_};
     }
@@ -200,16 +232,63 @@ class Writer {
             for (const auto& lib : plan.libraries)
                 if (lib.own) RegistryValues(out_, lib.values, id, indent + "  ");
         }
+        if (file.linkHandler) LinkValues(out_, nullptr, id, indent + "  ");
         out_ += indent + "</Component>\n";
         for (const auto& lib : plan.libraries)
-            if (!lib.own) WriteForeignLibrary(lib, id, file.feature, indent, win64);
+            if (!lib.own) WriteForeignLibrary(lib, id, name, file.feature, indent, win64);
+        if (file.linkHandler) WriteLinkSchemes(id, file.feature, indent, win64);
     }
 
-    // Installed only where the library is not registered yet; once installed it
-    // is the package's, and leaves with it.
+    // Each scheme installs only where its open command is missing or is ours
+    // already (our ProgID opens the same): an earlier build being upgraded, or
+    // qorcall.exe registered by hand. Another program's handler stays its own.
+    void WriteLinkSchemes(const std::string& fileId, const std::string& feature,
+                          const std::string& indent, const std::string& win64) {
+        const std::string ours = "LINK_PROGID_COMMAND";
+        Search(ours, kHklm, OpenCommandKey(kLinkProgId));
+        std::set<std::string> written;
+        for (const auto& v : kLinkRegistration) {
+            if (!v.scheme || !written.insert(v.scheme).second) continue;
+            const std::string component = Identifier("c_scheme_", v.scheme);
+            const std::string property = Identifier("", Upper(v.scheme) + "_COMMAND");
+            components_[feature].push_back(component);
+            out_ += indent + "<Component Id=\"" + component + "\" Guid=\"" +
+                    NamedGuid(package_.upgradeCode, component) + "\" Win64=\"" + win64 + "\">\n";
+            LinkValues(out_, v.scheme, fileId, indent + "  ");
+            out_ += indent + "</Component>\n";
+            Search(property, kHklm, OpenCommandKey(v.scheme));
+            sql_.push_back("UPDATE `Component` SET `Condition` = 'NOT " + property + " OR " +
+                           property + " = " + ours + "' WHERE `Component` = '" + component + "'");
+        }
+    }
+
+    // Sets `property` at install to the default value of `key` (a string as it
+    // stands), in the package's own registry view.
+    void Search(const std::string& property, int root, const std::string& key) {
+        if (!searching_) {
+            // wixl schedules no search: the standard place, before the launch conditions.
+            for (const char* table : {"InstallUISequence", "InstallExecuteSequence"})
+                sql_.push_back(std::string("INSERT INTO `") + table +
+                               "` (`Action`, `Sequence`) VALUES ('AppSearch', 50)");
+            searching_ = true;
+        }
+        // msidbLocatorTypeRawValue (2), plus 16 for the 64-bit view.
+        const int type = 2 + (package_.win64 ? 16 : 0);
+        sql_.push_back("INSERT INTO `RegLocator` (`Signature_`, `Root`, `Key`, `Type`) VALUES (" +
+                       SqlText(property) + ", " + std::to_string(root) + ", " + SqlText(key) +
+                       ", " + std::to_string(type) + ")");
+        sql_.push_back("INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES (" +
+                       SqlText(property) + ", " + SqlText(property) + ")");
+    }
+
+    // Installed only where the library is not registered yet, or registered with
+    // a module of this name (ours: an earlier build being upgraded, or regsvr32);
+    // once installed it is the package's, and leaves with it. Wine's installer
+    // evaluates the condition again at removal, where the package's own
+    // registration must not make it skip the component.
     void WriteForeignLibrary(const LibraryPlan& lib, const std::string& fileId,
-                             const std::string& feature, const std::string& indent,
-                             const std::string& win64) {
+                             const std::string& moduleName, const std::string& feature,
+                             const std::string& indent, const std::string& win64) {
         const std::string component = Identifier("c_lib_", lib.guid.substr(1, 36) + "_" + fileId);
         // A public property (upper case) that the search sets when the library is there.
         const std::string property = Identifier("REGISTERED_", lib.guid.substr(1, 36));
@@ -217,31 +296,49 @@ class Writer {
         out_ += indent + "<Component Id=\"" + component + "\" Guid=\"" +
                 NamedGuid(package_.upgradeCode, component) + "\" Win64=\"" + win64 + "\">\n";
         std::vector<RegistryValue> values = lib.values;
-        out_ += indent + "  <RegistryValue Root=\"HKCR\" Key=\"" +
-                Xml(Formatted(values.front().key, fileId)) + "\" Type=\"string\" Value=\"" +
-                Xml(Formatted(values.front().data, fileId)) + "\" KeyPath=\"yes\"/>\n";
+        WriteValue(out_, "HKCR", values.front().key, "", values.front().data, fileId, indent + "  ",
+                   true);
         values.erase(values.begin());
         RegistryValues(out_, values, fileId, indent + "  ");
         out_ += indent + "</Component>\n";
-        // msidbLocatorTypeRawValue (2), plus 16 for the 64-bit view.
-        const int type = 2 + (win64 == "yes" ? 16 : 0);
-        std::string key = lib.pathKey;
-        for (auto at = key.find('\''); at != std::string::npos; at = key.find('\'', at + 2))
-            key.replace(at, 1, "''");
-        sql_.push_back("INSERT INTO `RegLocator` (`Signature_`, `Root`, `Key`, `Type`) VALUES ('" +
-                       property + "', 0, '" + key + "', " + std::to_string(type) + ")");
-        sql_.push_back("INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES ('" + property +
-                       "', '" + property + "')");
-        sql_.push_back("UPDATE `Component` SET `Condition` = 'NOT " + property +
-                       "' WHERE `Component` = '" + component + "'");
+        Search(property, kHkcr, lib.pathKey);
+        // ~>> : ends with, in any letter case.
+        const std::string ours = "\\" + moduleName + "\\" + std::to_string(lib.resource);
+        sql_.push_back("UPDATE `Component` SET `Condition` = " +
+                       SqlText("NOT " + property + " OR " + property + " ~>> \"" + ours + "\"") +
+                       " WHERE `Component` = '" + component + "'");
     }
 
-    void WriteFeature(const PackageFeature& feature, const std::string& key) {
-        out_ += "    <Feature Id=\"" + Identifier("", feature.id) + "\" Level=\"1\" Title=\"" +
-                Xml(feature.title) + "\" Description=\"" + Xml(feature.description) + "\"" +
-                (key.empty() ? " Absent=\"disallow\"" : "") + ">\n";
-        for (const auto& component : components_[key])
+    // The optional features are parts of the main one, so that asking for one
+    // (ADDLOCAL=id) brings the main feature along. Level 2 is above the default
+    // install level (1): off unless asked for, by ADDLOCAL or by ID=1 (in
+    // capitals), which the Condition table turns into level 1.
+    void WriteFeatures() {
+        const PackageFeature& main = package_.mainFeature;
+        out_ += "    <Feature Id=\"" + Identifier("", main.id) + "\" Level=\"1\" Title=\"" +
+                Xml(main.title) + "\" Description=\"" + Xml(main.description) +
+                "\" Absent=\"disallow\">\n";
+        for (const auto& component : components_[""])
             out_ += "      <ComponentRef Id=\"" + component + "\"/>\n";
+        bool conditions = false;
+        for (const auto& optional : package_.optionalFeatures) {
+            // An optional feature appears once something of it is built.
+            if (components_[optional.id].empty()) continue;
+            const std::string id = Identifier("", optional.id);
+            out_ += "      <Feature Id=\"" + id + "\" Level=\"2\" Title=\"" + Xml(optional.title) +
+                    "\" Description=\"" + Xml(optional.description) + "\">\n";
+            for (const auto& component : components_[optional.id])
+                out_ += "        <ComponentRef Id=\"" + component + "\"/>\n";
+            out_ += "      </Feature>\n";
+            if (!conditions) {
+                sql_.push_back(
+                    "CREATE TABLE `Condition` (`Feature_` CHAR(38) NOT NULL, `Level` SHORT NOT "
+                    "NULL, `Condition` CHAR(255) PRIMARY KEY `Feature_`, `Level`)");
+                conditions = true;
+            }
+            sql_.push_back("INSERT INTO `Condition` (`Feature_`, `Level`, `Condition`) VALUES (" +
+                           SqlText(id) + ", 1, " + SqlText(Upper(id) + " = 1") + ")");
+        }
         out_ += "    </Feature>\n";
     }
 
@@ -250,6 +347,7 @@ class Writer {
     std::string out_;
     std::vector<std::string> sql_;
     std::map<std::string, std::vector<std::string>> components_;
+    bool searching_ = false;  // AppSearch is scheduled
 };
 
 }  // namespace

@@ -5,8 +5,12 @@
 // table from the module's registration plan (never by running
 // self-registration). A library that belongs to someone else (resource 2 and
 // up) goes into a component of its own that installs only where that library is
-// not registered yet. What wixl cannot say (those conditions, upgrades between
-// builds of one version) comes out as SQL for msibuild to apply to the package.
+// not registered yet. The link handler's registration goes with its file,
+// machine-wide, each link scheme in a component of its own that installs only
+// where no other program handles that scheme. Optional features are off unless
+// asked for. What wixl cannot say (those conditions and searches, feature levels,
+// upgrades between builds of one version) comes out as SQL for msibuild to apply
+// to the package.
 
 #include <string>
 #include <vector>
@@ -20,6 +24,7 @@ struct PackageFile {
     std::string sourcePath;                  // where wixl reads it
     std::vector<EmbeddedTypeLib> libraries;  // empty: not a COM server
     std::string feature;                     // empty: the main feature
+    bool linkHandler = false;  // qorcall.exe: its registration (LinkRegistration.h) goes with it
 };
 
 struct PackageFeature {
@@ -36,7 +41,8 @@ struct PackageContents {
     std::string upgradeCode;    // "{...}", one per architecture, never changed
     std::string installFolder;  // below Program Files, '\' separated: "Norvane\qorIcon"
     PackageFeature mainFeature;
-    std::vector<PackageFeature> optionalFeatures;  // each with files naming it
+    std::vector<PackageFeature>
+        optionalFeatures;  // each with files naming it; parts of the main one
     std::vector<PackageFile> files;
 };
 

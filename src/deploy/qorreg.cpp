@@ -5,13 +5,15 @@
 //   qorreg package --arch x64|x86 --version 5.5.21.7 --product NAME --manufacturer NAME
 //                  --upgrade-code {GUID} --folder 'Norvane\qorIcon' --stage DIR
 //                  [--exclude SUFFIX]... [--feature ID=TITLE=DESCRIPTION=FILE]...
-//                  --wxs OUT.wxs --sql OUT.sql
+//                  [--link-handler FILE] --wxs OUT.wxs --sql OUT.sql
 //   qorreg manifests --arch x64|x86 --version V --company NAME --out DIR MODULE...
 //   qorreg registry --folder 'C:\dir\' MODULE...   what regsvr32 writes, one value a line
 //   qorreg classes MODULE...                        "ProgID CLSID description", one a line
 //
 // A module is a .dll or .ocx with a TYPELIB resource; in `package`, every such
-// file of the staged tree is registered by the package's own registry table.
+// file of the staged tree is registered by the package's own registry table, and
+// the link handler (qorcall.exe) by the rows of its own registration table. An
+// optional feature is off by default; ID in capitals (=1) turns it on.
 
 #include <algorithm>
 #include <cstdio>
@@ -106,6 +108,7 @@ int Package(const Arguments& args) {
         package.optionalFeatures.push_back({parts[0], parts[1], parts[2]});
         featureOfFile[parts[3]] = parts[0];
     }
+    const auto linkHandler = args.All("link-handler");
     const fs::path stage = args.One("stage");
     const auto excluded = args.All("exclude");
     std::vector<fs::path> paths;
@@ -122,6 +125,8 @@ int Package(const Arguments& args) {
         if (skip) continue;
         // wixl reads sources relative to where it runs: the staged folder.
         PackageFile file{relative, relative, {}, {}};
+        file.linkHandler = std::find(linkHandler.begin(), linkHandler.end(),
+                                     path.filename().string()) != linkHandler.end();
         if (IsModule(path)) file.libraries = LibrariesOf(path.string());
         auto feature = featureOfFile.find(path.filename().string());
         if (feature != featureOfFile.end()) file.feature = feature->second;

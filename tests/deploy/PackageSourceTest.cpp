@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "deploy/InstallerSource.h"
+#include "deploy/LinkRegistration.h"
 #include "deploy/Manifests.h"
 #include "deploy/TypeLibFixtures.h"
 
@@ -13,6 +16,17 @@ namespace {
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// How many statements of the package's SQL hold `part`.
+std::size_t Statements(const std::vector<std::string>& sql, const std::string& part) {
+    return std::count_if(sql.begin(), sql.end(), [&](const auto& s) { return Has(s, part); });
 }
 
 PackageContents Spec(bool win64) {
@@ -69,23 +83,77 @@ TEST(PackageSource, ForeignLibraryInstallsOnlyWhereAbsentAndFeaturesFollowTheirF
     EXPECT_TRUE(Has(out.wxs, "<Directory Id=\"ProgramFilesFolder\">"));
     EXPECT_FALSE(Has(out.wxs, "Win64=\"yes\""));
     const std::string component = "c_lib_70D9F8E0_C87D_4619_AAA4_9A1002563639_f_qorIcon.dll";
+    // Installed where the library is missing, or registered with a module of ours.
     EXPECT_TRUE(Has(out.wxs, "<Component Id=\"" + component + "\""));
     EXPECT_TRUE(Has(out.wxs,
                     "Key=\"TypeLib\\{70D9F8E0-C87D-4619-AAA4-9A1002563639}\\1.0\\0\\win32\" "
                     "Type=\"string\" Value=\"[#f_qorIcon.dll]\\2\" KeyPath=\"yes\""));
-    ASSERT_EQ(5u, out.sql.size());
-    EXPECT_TRUE(Has(out.sql[0], "INSERT INTO `RegLocator`"));
-    EXPECT_TRUE(
-        Has(out.sql[0], "TypeLib\\{70D9F8E0-C87D-4619-AAA4-9A1002563639}\\1.0\\0\\win32', 2)"));
-    EXPECT_TRUE(Has(out.sql[2],
-                    "'NOT REGISTERED_70D9F8E0_C87D_4619_AAA4_9A1002563639' WHERE "
-                    "`Component` = '" +
-                        component + "'"));
-    EXPECT_TRUE(Has(out.wxs, "<Feature Id=\"CallHandler\""));
-    EXPECT_TRUE(Has(out.wxs, "<ComponentRef Id=\"c_qorcall.exe\"/>"));
+    EXPECT_EQ(
+        1u, Statements(out.sql,
+                       "INSERT INTO `RegLocator` (`Signature_`, `Root`, `Key`, `Type`) "
+                       "VALUES ('REGISTERED_70D9F8E0_C87D_4619_AAA4_9A1002563639', "
+                       "0, 'TypeLib\\{70D9F8E0-C87D-4619-AAA4-9A1002563639}\\1.0\\0\\win32', 2)"));
+    EXPECT_EQ(1u, Statements(out.sql,
+                             "SET `Condition` = 'NOT REGISTERED_70D9F8E0_C87D_4619_AAA4_"
+                             "9A1002563639 OR REGISTERED_70D9F8E0_C87D_4619_AAA4_9A1002563639 "
+                             "~>> \"\\qorIcon.dll\\2\"' WHERE `Component` = '" +
+                                 component + "'"));
+    // The searches run: wixl schedules none of its own.
+    EXPECT_EQ(1u, Statements(out.sql,
+                             "INTO `InstallExecuteSequence` (`Action`, `Sequence`) "
+                             "VALUES ('AppSearch', 50)"));
+    EXPECT_EQ(1u, Statements(out.sql, "INTO `InstallUISequence`"));
+    // The optional feature is part of the main one, off unless asked for.
+    EXPECT_TRUE(Has(out.wxs,
+                    "      <Feature Id=\"CallHandler\" Level=\"2\" Title=\"Call links\" "
+                    "Description=\"tel: links\">\n        <ComponentRef Id=\"c_qorcall.exe\"/>\n"
+                    "      </Feature>\n    </Feature>\n"));
+    EXPECT_EQ(1u, Statements(out.sql, "VALUES ('CallHandler', 1, 'CALLHANDLER = 1')"));
 
     // The same package built again names its components the same: upgrades rely on it.
     EXPECT_EQ(out.wxs, WritePackageSource(package).wxs);
+}
+
+TEST(PackageSource, LinkHandlerRegistersMachineWideAndSchemesYieldToAnotherHandler) {
+    PackageContents package = Spec(true);
+    PackageFile handler{"qorcall.exe", "qorcall.exe", {}, "CallHandler"};
+    handler.linkHandler = true;
+    package.files = {handler};
+    const PackageSource out = WritePackageSource(package);
+    const std::string& wxs = out.wxs;
+
+    // Every row of the handler's table once, below HKLM, "{exe}" as the installed file.
+    EXPECT_EQ(std::size(kLinkRegistration), Count(wxs, "<RegistryValue Root=\"HKLM\""));
+    EXPECT_EQ(0u, Count(wxs, "{exe}"));
+    EXPECT_TRUE(Has(wxs,
+                    "Key=\"Software\\RegisteredApplications\" Name=\"Norvane.qorcall\" "
+                    "Type=\"string\" Value=\"Software\\Classes\\Norvane.qorcall\\Capabilities\""));
+    EXPECT_TRUE(Has(wxs,
+                    "Key=\"Software\\Classes\\tel\" Name=\"URL Protocol\" Type=\"string\" "
+                    "Value=\"\"/>"));
+    // Each scheme is a component of its own, known by its command.
+    const struct {
+        std::string scheme, command;
+    } schemes[] = {{"tel", "TEL_COMMAND"}, {"callto", "CALLTO_COMMAND"}};
+    for (const auto& [scheme, command] : schemes) {
+        const std::string component = "c_scheme_" + scheme;
+        EXPECT_TRUE(Has(wxs, "<Component Id=\"" + component + "\""));
+        EXPECT_TRUE(Has(
+            wxs, "Key=\"Software\\Classes\\" + scheme +
+                     "\\shell\\open\\command\" Type=\"string\" "
+                     "Value=\"&quot;[#f_qorcall.exe]&quot; &quot;%1&quot;\" KeyPath=\"yes\"/>"));
+        EXPECT_TRUE(Has(wxs, "<ComponentRef Id=\"" + component + "\"/>"));
+        // Installed where the scheme opens nothing, or already opens this program.
+        EXPECT_EQ(1u, Statements(out.sql, "SET `Condition` = 'NOT " + command + " OR " + command +
+                                              " = LINK_PROGID_COMMAND' WHERE `Component` = '" +
+                                              component + "'"));
+        EXPECT_EQ(1u, Statements(out.sql, "VALUES ('" + command + "', 2, 'Software\\Classes\\" +
+                                              scheme + "\\shell\\open\\command', 18)"));
+    }
+    EXPECT_EQ(1u, Statements(out.sql,
+                             "VALUES ('LINK_PROGID_COMMAND', 2, "
+                             "'Software\\Classes\\Norvane.qorcall\\shell\\open\\command', 18)"));
+    EXPECT_EQ(2u, Statements(out.sql, "VALUES ('AppSearch', 50)"));
 }
 
 TEST(Manifests, AssemblyListsClassesLibrariesAndInterfaces) {

@@ -1,6 +1,7 @@
 // qorcall.exe under Wine, as Windows and a browser use it: registered with its own
 // switches, started by the shell for a link, reaching the stand-in client (which
 // records its command line beside itself), and refusing what it must.
+// InstalledHandler.* runs only where the package installed it (package.sh).
 //
 //   qorcall_link_tests.exe [gtest flags] <path of qorcall.exe inside the prefix>
 
@@ -49,6 +50,22 @@ std::optional<std::string> Recorded(const std::wstring& file) {
     while (ReadFile(handle.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
         text.append(buffer, read);
     return text;
+}
+
+// What the stand-in client records when the handler passes it `number`.
+std::string ClientCommand(const std::string& number) {
+    std::string program;
+    for (const wchar_t c : InstallPath()) program += static_cast<char>(c);
+    return "\"" + program + "qorphone.exe\" qorphone://" + number + "\n";
+}
+
+// The command line the stand-in client recorded in `file`, waiting for it a while.
+std::optional<std::string> StartedWith(const std::wstring& file) {
+    for (int i = 0; i < 100; ++i) {
+        if (auto line = Recorded(file); line && !line->empty()) return line;
+        Sleep(50);
+    }
+    return std::nullopt;
 }
 
 DWORD WaitForExit(HANDLE process) {
@@ -235,22 +252,11 @@ class ShellLinkTest : public testing::Test {
         EXPECT_EQ(Changes(before_, Snapshot(HKEY_LOCAL_MACHINE)), "");
         DeleteFileW(record_.c_str());
     }
-    // The command line the stand-in client was started with, waiting for it a while.
-    std::optional<std::string> StartedWith() {
-        for (int i = 0; i < 100; ++i) {
-            if (auto line = Recorded(record_); line && !line->empty()) return line;
-            Sleep(50);
-        }
-        return std::nullopt;
-    }
     std::vector<std::wstring> before_;
     std::wstring record_;
 };
 
 TEST_F(ShellLinkTest, AcceptedLinksStartTheClientWithTheNumberAlone) {
-    std::string program;
-    for (const wchar_t c : InstallPath()) program += static_cast<char>(c);
-    program = "\"" + program + "qorphone.exe\" qorphone://";
     // clang-format off
     const struct { const wchar_t* link; std::string number; } cases[] = {
         {L"tel:+4930123456", "+4930123456"},
@@ -263,7 +269,7 @@ TEST_F(ShellLinkTest, AcceptedLinksStartTheClientWithTheNumberAlone) {
     for (const auto& c : cases) {
         DeleteFileW(record_.c_str());
         EXPECT_EQ(0u, ShellOpen(c.link)) << c.number;
-        EXPECT_EQ(StartedWith(), program + c.number + "\n");
+        EXPECT_EQ(StartedWith(record_), ClientCommand(c.number));
     }
 }
 
@@ -281,6 +287,19 @@ TEST_F(ShellLinkTest, RefusedLinksStartNothing) {
     }
     // The shell's own registration was not touched by the hostile switch.
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kTelCommand, L""), OurCommand());
+}
+
+// The package's own registry rows, machine-wide: the shell opens a tel: link with
+// the installed program, which starts the client with the number.
+TEST(InstalledHandler, TelLinkReachesTheClient) {
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kTelCommand, L""), OurCommand());
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Norvane.qorcall"),
+              L"Software\\Classes\\Norvane.qorcall\\Capabilities");
+    const std::wstring record = InstallPath() + L"cmdline.txt";
+    DeleteFileW(record.c_str());
+    EXPECT_EQ(0u, ShellOpen(L"tel:+49%2030%20123-456"));
+    EXPECT_EQ(StartedWith(record), ClientCommand("+4930123456"));
+    DeleteFileW(record.c_str());
 }
 
 // The debugger output is the same line (the core's tests show it); the log is the

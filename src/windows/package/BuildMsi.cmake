@@ -11,14 +11,16 @@ else()
   set(bits 32-bit)
 endif()
 
-# Debug files stay in the zip. The tel:/callto: handler, once it is built into
-# the release folder, becomes an optional feature of its own.
+# Debug files stay in the zip. The tel:/callto: handler is an optional feature
+# of its own, off unless asked for (ADDLOCAL=CallHandler or CALLHANDLER=1), with
+# the rows of its registration table written machine-wide.
 execute_process(
   COMMAND "${CPACK_QOR_QORREG}" package --arch ${CPACK_QOR_ARCH}
           --version ${CPACK_PACKAGE_VERSION} --product "qorIcon (${bits})"
           --manufacturer "${CPACK_QOR_COMPANY}" --upgrade-code "${CPACK_QOR_UPGRADE_CODE}"
           --folder "${CPACK_QOR_COMPANY}\\qorIcon" --stage "${stage}" --exclude .debug
           --feature "CallHandler=Call links=Opens tel: and callto: links with the client=qorcall.exe"
+          --link-handler qorcall.exe
           --wxs "${work}/qorIcon.wxs" --sql "${work}/conditions.sql"
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "windows/com/Owners.h"
+#include "windows/com/Text.h"
 
 namespace qor::win::links {
 
@@ -17,17 +18,20 @@ namespace {
 // where the default-apps settings do not look.
 constexpr REGSAM kView = KEY_WOW64_64KEY;
 
-std::wstring Expand(const wchar_t* data, const std::wstring& exePath) {
-    std::wstring text = data;
-    const std::wstring placeholder = L"{exe}";
-    for (auto at = text.find(placeholder); at != std::wstring::npos;
-         at = text.find(placeholder, at + exePath.size()))
-        text.replace(at, placeholder.size(), exePath);
-    return text;
+using deploy::kLinkOpenCommand;
+using deploy::kLinkRegistration;
+
+std::wstring Text(std::string_view ascii) {
+    return com::FromUtf8(ascii);
 }
 
-std::wstring CommandKey(const std::wstring& scheme) {
-    return L"Software\\Classes\\" + scheme + L"\\shell\\open\\command";
+// The table's data for this program: its placeholder becomes the program's path.
+std::wstring Expand(const char* data, const std::wstring& exePath) {
+    return com::FromUtf8(deploy::WithExe(data, com::Utf8(exePath)));
+}
+
+std::wstring CommandKey(std::string_view scheme) {
+    return Text(deploy::OpenCommandKey(scheme));
 }
 
 // A REG_SZ value; nothing when the key or value is missing or not a string.
@@ -57,8 +61,8 @@ std::wstring Failure(const wchar_t* what, const std::wstring& key, LSTATUS statu
 // first: the ones to remove once nothing is left in them.
 std::vector<std::wstring> KeysDeepestFirst() {
     std::set<std::wstring> keys;
-    for (const auto& value : kRegistration) {
-        std::wstring key = value.key;
+    for (const auto& value : kLinkRegistration) {
+        std::wstring key = Text(value.key);
         while (key != L"Software" && key != L"Software\\Classes") {
             keys.insert(key);
             key = key.substr(0, key.rfind(L'\\'));
@@ -84,12 +88,12 @@ bool IsEmptyKey(HKEY root, const std::wstring& key) {
 
 // Schemes whose command opens something other than this program (a scheme without
 // a command is free to take).
-std::set<std::wstring> SchemesOfOthers(HKEY root, const std::wstring& exePath) {
-    std::set<std::wstring> others;
-    for (const auto& value : kRegistration) {
+std::set<std::string> SchemesOfOthers(HKEY root, const std::wstring& exePath) {
+    std::set<std::string> others;
+    for (const auto& value : kLinkRegistration) {
         if (!value.scheme || others.count(value.scheme)) continue;
         const auto command = ReadText(root, CommandKey(value.scheme), L"");
-        if (command && *command != Expand(kOpenCommand, exePath)) others.insert(value.scheme);
+        if (command && *command != Expand(kLinkOpenCommand, exePath)) others.insert(value.scheme);
     }
     return others;
 }
@@ -105,23 +109,24 @@ RegistrationResult Register(HKEY root, const std::wstring& exePath) {
     const auto others = SchemesOfOthers(root, exePath);
     for (const auto& scheme : others) {
         result.outcome = RegistrationOutcome::kSchemeKeptByAnotherProgram;
-        result.notes.push_back(scheme + L": left to the program it opens now: " +
+        result.notes.push_back(Text(scheme) + L": left to the program it opens now: " +
                                ReadText(root, CommandKey(scheme), L"").value_or(L""));
     }
-    for (const auto& value : kRegistration) {
+    for (const auto& value : kLinkRegistration) {
         if (value.scheme && others.count(value.scheme)) continue;
+        const std::wstring keyName = Text(value.key);
         com::UniqueHkey key;
-        LSTATUS status = RegCreateKeyExW(root, value.key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+        LSTATUS status = RegCreateKeyExW(root, keyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_SET_VALUE | kView, nullptr, key.Put(), nullptr);
         if (status == ERROR_SUCCESS) {
             const std::wstring data = Expand(value.data, exePath);
-            status = RegSetValueExW(key.Get(), value.name, 0, REG_SZ,
+            status = RegSetValueExW(key.Get(), Text(value.name).c_str(), 0, REG_SZ,
                                     reinterpret_cast<const BYTE*>(data.c_str()),
                                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
         }
         if (status != ERROR_SUCCESS) {
             result.outcome = RegistrationOutcome::kRegistryFailed;
-            result.notes.push_back(Failure(L"writing", value.key, status));
+            result.notes.push_back(Failure(L"writing", keyName, status));
             break;
         }
     }
@@ -134,15 +139,16 @@ RegistrationResult Unregister(HKEY root, const std::wstring& exePath) {
     // Decided before anything is removed: removing our command first would make
     // the rest of the scheme look like another program's.
     const auto others = SchemesOfOthers(root, exePath);
-    for (const auto& value : kRegistration) {
+    for (const auto& value : kLinkRegistration) {
         if (value.scheme && others.count(value.scheme)) continue;
-        if (ReadText(root, value.key, value.name) != Expand(value.data, exePath)) continue;
+        const std::wstring keyName = Text(value.key), name = Text(value.name);
+        if (ReadText(root, keyName, name.c_str()) != Expand(value.data, exePath)) continue;
         com::UniqueHkey key;
-        LSTATUS status = RegOpenKeyExW(root, value.key, 0, KEY_SET_VALUE | kView, key.Put());
-        if (status == ERROR_SUCCESS) status = RegDeleteValueW(key.Get(), value.name);
+        LSTATUS status = RegOpenKeyExW(root, keyName.c_str(), 0, KEY_SET_VALUE | kView, key.Put());
+        if (status == ERROR_SUCCESS) status = RegDeleteValueW(key.Get(), name.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
             result.outcome = RegistrationOutcome::kRegistryFailed;
-            result.notes.push_back(Failure(L"removing a value of", value.key, status));
+            result.notes.push_back(Failure(L"removing a value of", keyName, status));
         }
     }
     for (const auto& key : KeysDeepestFirst()) {

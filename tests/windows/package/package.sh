@@ -4,7 +4,7 @@
 # snapshots of the registry and Program Files that are compared.
 #
 #   package.sh contents <qorreg> <objdump> <packages dir> <x64|x86> <version>
-#   package.sh msi      <state> <msi> <regsnap.exe> <e2e tests exe> <stand-in exe>
+#   package.sh msi      <state> <msi> <regsnap.exe> <e2e tests exe> <stand-in exe> <link tests exe>
 #   package.sh msi-x86  <state> <msi> <regsnap.exe> <stand-in exe>
 #   package.sh peruser  <state> <regsnap.exe> <stand-in exe> <module...>
 #   package.sh regfree  <state> <client exe> <stand-in exe> <zip>
@@ -57,15 +57,40 @@ classes() { grep -E '^(hklm(32|64)\\software\\classes\\|classes\\)' | grep -v '\
 # Containers that any registration may create where they were missing (an empty
 # per-user CLSID key) or that Windows Installer keeps for itself: what matters is
 # what is in them, the keys that name one of ours.
-ours() { grep -E '^file |[0-9a-f]{32}|\{[0-9a-f-]{36}\}|norvane|qoricon|qordial|trayiconctl|qortranslate|qorlog'; }
+ours() { grep -E '^file |[0-9a-f]{32}|\{[0-9a-f-]{36}\}|norvane|qoricon|qordial|trayiconctl|qortranslate|qorlog|\\classes\\(tel|callto)(\\|\||$)'; }
+# The link handler's file and keys (the dialer contract's IQorCall is not one of them).
+handler_keys() { grep -E 'qorcall\.exe|norvane\.qorcall|\\classes\\(tel|callto)(\\|\||$)|\\registeredapplications(\\|\||$)'; }
+callto() { grep -E '^hklm(32|64)\\software\\classes\\callto(\\|\||$)'; }
 no_containers() { grep -v -x -E 'classes\\(clsid|interface|typelib)'; }
 
 # ---- contents: the zip, the MSI and the modules in them, without Wine -------------
+# shipped <file> <format> <version> <work dir>: the architecture, stripped with a
+# debug link to its .debug file, and the version information every binary carries.
+shipped() {
+  local f=$1 format=$2 version=$3 work=$4 m
+  m=$(basename "$f")
+  "$objdump" -f "$f" | grep -q "file format $format" || fail "$m is not $format"
+  local sections
+  sections=$("$objdump" -h "$f")
+  grep -q '\.gnu_debuglink' <<<"$sections" || fail "$m has no debug link"
+  grep -q '\.debug_info' <<<"$sections" && fail "$m still carries its debug information"
+  "$objdump" -h "$f.debug" 2>/dev/null | grep -q '\.debug_info' || fail "$m.debug holds no debug information"
+  # One version for all: FileVersion with the build number, the same names.
+  wrestool -x --raw -t 16 "$f" | strings -el >"$work/$m.version"
+  for field in "FileVersion $version" "CompanyName Norvane" "ProductName QORDial" \
+               "ProductVersion ${version%.*}"; do
+    grep -A1 -x "${field% *}" "$work/$m.version" | grep -q -x "${field#* }" ||
+      fail "$m: ${field% *} is not ${field#* }"
+  done
+  grep -q -x LegalCopyright "$work/$m.version" || fail "$m has no LegalCopyright"
+}
+
 contents() {
-  local qorreg=$1 objdump=$2 dir=$3 arch=$4 version=$5
+  local qorreg=$1 dir=$3 arch=$4 version=$5
+  objdump=$2
   local zip="$dir/qorIcon-$version-$arch.zip" msi="$dir/qorIcon-$version-$arch.msi"
   [ -f "$zip" ] || skip "no $arch packages in $dir (cmake --build --preset ... --target package)"
-  local work
+  # Not local: the exit trap removes it after this function has returned.
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   (cd "$work" && cmake -E tar xf "$zip") || { echo "FAIL: cannot unpack $zip"; exit 1; }
@@ -75,25 +100,12 @@ contents() {
   for m in "${modules[@]}"; do
     local f="$top/$m"
     [ -f "$f" ] || { fail "$m missing from the zip"; continue; }
-    "$objdump" -f "$f" | grep -q "file format $format" || fail "$m is not $format"
+    shipped "$f" "$format" "$version" "$work"
     local exports
     exports=$("$objdump" -p "$f" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
     for e in DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer; do
       grep -q "\] $e$" <<<"$exports" || fail "$m does not export $e (undecorated)"
     done
-    local sections
-    sections=$("$objdump" -h "$f")
-    grep -q '\.gnu_debuglink' <<<"$sections" || fail "$m has no debug link"
-    grep -q '\.debug_info' <<<"$sections" && fail "$m still carries its debug information"
-    "$objdump" -h "$f.debug" 2>/dev/null | grep -q '\.debug_info' || fail "$m.debug holds no debug information"
-    # One version for all: FileVersion with the build number, the same names.
-    wrestool -x --raw -t 16 "$f" | strings -el >"$work/$m.version"
-    for field in "FileVersion $version" "CompanyName Norvane" "ProductName QORDial" \
-                 "ProductVersion ${version%.*}"; do
-      grep -A1 -x "${field% *}" "$work/$m.version" | grep -q -x "${field#* }" ||
-        fail "$m: ${field% *} is not ${field#* }"
-    done
-    grep -q -x LegalCopyright "$work/$m.version" || fail "$m has no LegalCopyright"
     # Each class is in the module's manifest and in the MSI's registry table.
     local manifest="$top/Norvane.${m%.*}.manifest"
     [ -f "$msi" ] && msiinfo export "$msi" Registry >"$work/registry.txt"
@@ -104,8 +116,16 @@ contents() {
         fail "$progid missing from the MSI's registry table"; }
     done < <("$qorreg" classes "$f")
   done
+  # The link handler: a window program (subsystem 2), shipped like the modules.
+  if [ -f "$top/qorcall.exe" ]; then
+    shipped "$top/qorcall.exe" "$format" "$version" "$work"
+    "$objdump" -p "$top/qorcall.exe" | grep -E '^Subsystem[[:space:]]+0+2[[:space:]]' >/dev/null ||
+      fail "qorcall.exe is not a window program"
+  else
+    fail "qorcall.exe missing from the zip"
+  fi
   for f in sdk/qorIcon.idl sdk/qorIcon.h sdk/qorIcon_i.c sdk/qorIcon.tlb sdk/QorDial.idl \
-           sdk/QorDial.tlb sdk/client.exe.manifest docs/deploying.md docs/README.md; do
+           sdk/QorDial.tlb sdk/client.exe.manifest docs/deploying.md docs/README.md docs/links.md; do
     [ -f "$top/$f" ] || fail "$f missing from the zip"
   done
   if [ -f "$msi" ]; then
@@ -116,6 +136,22 @@ contents() {
     (cd "$top" && find . -type f ! -name '*.debug' -printf '%f\n' | sort) >"$work/zip.txt"
     msiinfo export "$msi" File | tail -n +4 | cut -f3 | sort >"$work/msi.txt"
     diff "$work/zip.txt" "$work/msi.txt" >/dev/null || { diff "$work/zip.txt" "$work/msi.txt"; fail "MSI and zip differ"; }
+    # The link handler is a part of the main feature, off unless CALLHANDLER=1; its
+    # schemes install only where no other program's command is found.
+    table() { msiinfo export "$msi" "$1" | tr -d '\r'; }
+    table Feature | awk -F'\t' '$1 == "CallHandler" && $2 == "Complete" && $6 == 2' |
+      grep -q . || fail "no CallHandler feature below Complete at level 2"
+    table Condition | grep -q -x -P 'CallHandler\t1\tCALLHANDLER = 1' ||
+      fail "CALLHANDLER=1 does not turn the link handler on"
+    table FeatureComponents | grep -P '^CallHandler\t' | cut -f2 | sort | tr '\n' ' ' |
+      grep -q -x 'c_qorcall.exe c_scheme_callto c_scheme_tel ' || fail "the CallHandler feature's components"
+    for scheme in tel callto; do
+      local cond="NOT ${scheme^^}_COMMAND OR ${scheme^^}_COMMAND = LINK_PROGID_COMMAND"
+      table Component | grep -q -P "^c_scheme_$scheme\t.*\t\Q$cond\E\t" ||
+        fail "$scheme: not conditional on the scheme's command"
+    done
+    table InstallExecuteSequence | grep -q -x -P 'AppSearch\t\t50' ||
+      fail "AppSearch is not scheduled"
   else
     fail "no MSI beside the zip"
   fi
@@ -124,7 +160,7 @@ contents() {
 
 # ---- msi: install, use, compare with regsvr32, remove ------------------------------
 msi() {
-  local msi=$2 e2e=$4
+  local msi=$2 e2e=$4 linktests=$6
   regsnap=$3
   start "$1" "$5"
   local folder='C:\Program Files\Norvane\qorIcon'
@@ -134,6 +170,10 @@ msi() {
   for m in "${modules[@]}"; do
     grep -q -F -x "file ${folder,,}\\${m,,}" "$state/s1.txt" || fail "$m not installed"
   done
+  # The link handler is an optional feature, off by default.
+  added s0 s1 | handler_keys >"$state/links-by-default.txt"
+  [ -s "$state/links-by-default.txt" ] &&
+    { head "$state/links-by-default.txt"; fail "the default install installed the link handler"; }
   # The client's view: Launcher through COM, the icon in the tray.
   GTEST_FILTER=Tray.TooltipReachesTheShell run launcher wine "$e2e" --gtest_brief=1 ||
     { cat "$state/logs/launcher.log"; fail "Launcher from the installed package"; }
@@ -173,6 +213,34 @@ msi() {
   [ $rc = 0 ] || [ $rc = 1605 ] || fail "a second msiexec /x ended with $rc"
   snap s5
   if added s4 s5 | noise | grep -q .; then fail "a second msiexec /x changed something"; fi
+
+  # The link handler asked for, where another program already opens callto: links:
+  # tel: becomes ours, callto: stays the other program's.
+  run other-command wine reg add 'HKLM\Software\Classes\callto\shell\open\command' /ve \
+    /d '"C:\other\phone.exe" "%1"' /f || fail "another program's callto:"
+  run other-protocol wine reg add 'HKLM\Software\Classes\callto' /v 'URL Protocol' /d '' /f ||
+    fail "another program's callto:"
+  snap l0
+  run install-links wine msiexec /i "$(winpath "$msi")" /qn CALLHANDLER=1 ||
+    { fail "msiexec /i CALLHANDLER=1"; return; }
+  snap l1
+  grep -q -F -x "file ${folder,,}\qorcall.exe" "$state/l1.txt" || fail "qorcall.exe not installed"
+  added l0 l1 | callto && fail "the package wrote into another program's callto:"
+  GTEST_FILTER='InstalledHandler.*' run links wine "$linktests" --gtest_brief=1 "$folder\qorcall.exe" ||
+    { cat "$state/logs/links.log"; fail "a tel: link through the installed handler"; }
+  grep -q '^\[==========\] 1 test' "$state/logs/links.log" || fail "the installed handler's test did not run"
+  run uninstall-links wine msiexec /x "$(winpath "$msi")" /qn || fail "msiexec /x (link handler)"
+  snap l2
+  added l0 l1 | noise >"$state/by-links.txt"
+  LC_ALL=C comm -12 "$state/by-links.txt" "$state/l2.txt" | ours >"$state/left-links.txt"
+  added l0 l2 | noise | ours >>"$state/left-links.txt"
+  LC_ALL=C comm -23 "$state/l0.txt" "$state/l2.txt" | callto >>"$state/left-links.txt"
+  if [ -s "$state/left-links.txt" ]; then
+    head -20 "$state/left-links.txt"
+    fail "msiexec /x of the link handler left something of ours or changed the other program's callto:"
+  else
+    echo "the link handler: off by default; with CALLHANDLER=1 a tel: link reaches the client, callto: stays the other program's, msiexec /x leaves nothing"
+  fi
 }
 
 # ---- msi-x86: the x86 package installs into the 32-bit places and leaves ----------
