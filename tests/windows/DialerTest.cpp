@@ -10,6 +10,7 @@
 
 #include "FakeDialer.h"
 #include "QorDial.h"
+#include "ShellCalls.h"
 #include "TestSupport.h"
 #include "qorIcon.h"
 #include "windows/com/Automation.h"
@@ -268,6 +269,53 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     EXPECT_EQ(0u, dialer.calls->Listeners());
     EXPECT_EQ(0u, dialer.call->Listeners());
     EXPECT_EQ(0u, dialer.session->Listeners());
+}
+
+template <class... Values>
+std::vector<qor::com::Variant> Args(Values... values) {
+    std::vector<qor::com::Variant> args;
+    (args.push_back(std::move(values)), ...);
+    return args;
+}
+
+// A call that rings, is answered, held, taken back and cleared changes what the
+// tray shows five times: the shell hears of each change once, whatever the form
+// set to make it. A refresh that shows the same again tells the shell nothing.
+TEST(Dialer, TheShellHearsOfEachPresentationOnce) {
+    SetDialerSetting("LButtonDial", "True");
+    Dialer dialer;
+    ComPtr<_Launcher> launcher;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Launcher, nullptr, CLSCTX_INPROC_SERVER, IID__Launcher,
+                                     launcher.PutVoid()));
+    StartTray(launcher.Get(), dialer);
+    ASSERT_TRUE(RecordShellCalls());
+    dialer.extension->Raise(3, Args(MakeText("201")));  // monitored: idle
+    Pump(50);
+
+    const size_t from = ShellCalls().calls.size();
+    const DWORD start = GetTickCount();
+    auto step = [&](FakeObject& source, DISPID event, std::vector<qor::com::Variant> args) {
+        source.Raise(event, std::move(args));
+        Pump(20);  // back at the messages, as after any event
+    };
+    step(*dialer.calls, 1, Args(MakeI4(1), MakeText("c1")));          // a ringing call is current
+    step(*dialer.call, 5, Args(MakeDispatch(dialer.address.Get())));  // Connected
+    const DWORD ringing = GetTickCount() - start;
+    step(*dialer.call, 10, {});                                                   // OnHold
+    step(*dialer.call, 9, Args(MakeDispatch(dialer.address.Get())));              // Reconnected
+    step(*dialer.call, 11, Args(MakeDispatch(dialer.address.Get()), MakeI4(0)));  // Cleared
+    // The ringing icon blinks every half second: a blink is a change of its own.
+    if (ringing < 400) {
+        EXPECT_EQ(5, CountShellCalls(from, NIM_MODIFY));
+    }
+    EXPECT_EQ(0, CountShellCalls(from, NIM_ADD) + CountShellCalls(from, NIM_DELETE));
+
+    // Answered again: the talking presentation once more, then a repeat of it.
+    for (int expected : {1, 0}) {
+        const size_t again = ShellCalls().calls.size();
+        step(*dialer.call, 5, Args(MakeDispatch(dialer.address.Get())));
+        EXPECT_EQ(expected, CountShellCalls(again, NIM_MODIFY));
+    }
 }
 
 }  // namespace
