@@ -2,10 +2,9 @@
 // The Win32 side of the tray icon control: one notification-area icon owned by a
 // hidden top-level window of its own. It keeps what the shell was last told and
 // sends only what changed, all the changes of one presentation in one call, blinks
-// on a timer that runs only while blinking, shows
-// its pictures at the size the notification area wants at the window's DPI, and
-// turns the shell's version-4 callbacks, from the mouse and from the keyboard,
-// into the control's mouse events.
+// on a timer that runs only while blinking, shows its pictures at the size the
+// notification area wants at the window's DPI, and turns the shell's version-4
+// callbacks, from the mouse and from the keyboard, into the control's mouse events.
 
 #include <windows.h>
 
