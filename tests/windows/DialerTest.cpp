@@ -10,6 +10,7 @@
 
 #include "FakeDialer.h"
 #include "QorDial.h"
+#include "ShellCalls.h"
 #include "TestSupport.h"
 #include "qorIcon.h"
 #include "windows/com/Automation.h"
@@ -37,54 +38,6 @@ void SetDialerSetting(const char* name, const char* value) {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                    static_cast<DWORD>(strlen(value) + 1));
     RegCloseKey(key);
-}
-
-struct Dialer {
-    FakePtr address = MakeFake(IID_NULL);
-    FakePtr call = MakeFake(DIID__IQorCallEvents);
-    FakePtr calls = MakeFake(DIID__IQorCallsEvents);
-    FakePtr extension = MakeFake(DIID__IQorExtensionEvents);
-    FakePtr extensions = MakeFake(IID_NULL);
-    FakePtr session = MakeFake(DIID__IQorSessionEvents);
-
-    Dialer() {
-        address->Text(L"Text", L"0301234567");
-        call->Number(L"State", 1);  // ringing
-        call->Number(L"ActionFlags", 1);
-        call->Text(L"ExtensionEntryID", L"1");
-        call->Number(L"RedialFlag", 0);
-        call->Object(L"RemoteAddress", address.Get());
-        call->Object(L"DialledAddress", address.Get());
-        calls->Object(L"Item", call.Get());
-        calls->Text(L"CurrentCallEntryID", L"");
-        calls->Number(L"Count", 0);
-        extension->Text(L"Number", L"201");
-        extension->Text(L"LineName", L"Office");
-        extension->Text(L"EntryID", L"1");
-        extension->Object(L"Calls", calls.Get());
-        extension->Method(L"Monitor", [](DISPPARAMS&, VARIANT*) {});
-        extension->Method(L"CustomProperty", [](DISPPARAMS&, VARIANT*) {});
-        for (const wchar_t* name :
-             {L"ForwardImmediate", L"ForwardOnBusy", L"ForwardOnNoReply", L"ForwardDestination"})
-            extension->Text(name, L"");
-        extension->Property(L"ForwardingOn", *qor::com::MakeBool(false).Get());
-        extension->Property(L"FollowMeOn", *qor::com::MakeBool(false).Get());
-        extensions->Object(L"Item", extension.Get());
-        extensions->Text(L"CurrentEntryID", L"1");
-        extensions->Text(L"SecondEntryID", L"");
-        session->Text(L"SessionKey", L"main");
-        session->Object(L"Extensions", extensions.Get());
-    }
-};
-
-// Hands the fake session to the tray as the main session and starts it. The fakes
-// answer by name only, so the session goes in late-bound, as a script passes it.
-void StartTray(_Launcher* launcher, Dialer& dialer) {
-    qor::com::Variant args[] = {MakeDispatch(dialer.session.Get()), MakeI4(1),
-                                MakeText("QORPhone")};
-    VARIANT raw[] = {*args[0].Get(), *args[1].Get(), *args[2].Get()};
-    ASSERT_NO_THROW(qor::com::InvokeByName(launcher, L"addSession", DISPATCH_METHOD, raw));
-    ASSERT_EQ(S_OK, launcher->Start());
 }
 
 // The component's icon: the one that was not in the tray before it was created.
@@ -148,7 +101,7 @@ class MessageBoxWatch {
 TEST(Dialer, ALeftClickWithoutCallDialsTheClipboardNumber) {
     SetDialerSetting("LButtonDial", "True");
     SetClipboard("0301234");
-    Dialer dialer;
+    FakeDialer dialer;
     const std::set<HWND> before = TrayIcons();
     ComPtr<_Launcher> launcher;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Launcher, nullptr, CLSCTX_INPROC_SERVER, IID__Launcher,
@@ -158,7 +111,7 @@ TEST(Dialer, ALeftClickWithoutCallDialsTheClipboardNumber) {
     auto sink = new RecordingSink(DIID___MenuEvent);
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
-    StartTray(launcher.Get(), dialer);
+    ASSERT_EQ(S_OK, StartTray(launcher.Get(), dialer));
 
     HWND icon = OurIcon(before);
     ASSERT_TRUE(icon);
@@ -175,7 +128,7 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     // At start a left click opens the client; the configuration message below
     // switches it to acting on the phone.
     SetDialerSetting("LButtonDial", "False");
-    Dialer dialer;
+    FakeDialer dialer;
     const std::set<HWND> before = TrayIcons();
 
     ComPtr<_Launcher> launcher;
@@ -191,7 +144,7 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, Advise(menuEvent.Get(), DIID___MenuEvent, sink, &cookie));
 
-    StartTray(launcher.Get(), dialer);
+    ASSERT_EQ(S_OK, StartTray(launcher.Get(), dialer));
     // The tray listens to the session, the monitored extension and its calls.
     EXPECT_EQ(1u, dialer.session->Listeners());
     EXPECT_EQ(1u, dialer.extension->Listeners());
@@ -268,6 +221,46 @@ TEST(Dialer, EventsDriveTheTrayAndAClickAnswersTheClientsCall) {
     EXPECT_EQ(0u, dialer.calls->Listeners());
     EXPECT_EQ(0u, dialer.call->Listeners());
     EXPECT_EQ(0u, dialer.session->Listeners());
+}
+
+// A call that rings, is answered, held, taken back and cleared changes what the
+// tray shows five times: the shell hears of each change once, whatever the form
+// set to make it. A refresh that shows the same again tells the shell nothing.
+TEST(Dialer, TheShellHearsOfEachPresentationOnce) {
+    SetDialerSetting("LButtonDial", "True");
+    FakeDialer dialer;
+    ComPtr<_Launcher> launcher;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Launcher, nullptr, CLSCTX_INPROC_SERVER, IID__Launcher,
+                                     launcher.PutVoid()));
+    ASSERT_EQ(S_OK, StartTray(launcher.Get(), dialer));
+    ASSERT_TRUE(RecordShellCalls());
+    dialer.extension->Raise(3, Args(MakeText("201")));  // monitored: idle
+    Pump(50);
+
+    const size_t from = ShellCalls().calls.size();
+    const DWORD start = GetTickCount();
+    auto step = [&](FakeObject& source, DISPID event, std::vector<qor::com::Variant> args) {
+        source.Raise(event, std::move(args));
+        Pump(20);  // back at the messages, as after any event
+    };
+    step(*dialer.calls, 1, Args(MakeI4(1), MakeText("c1")));          // a ringing call is current
+    step(*dialer.call, 5, Args(MakeDispatch(dialer.address.Get())));  // Connected
+    const DWORD ringing = GetTickCount() - start;
+    step(*dialer.call, 10, {});                                                   // OnHold
+    step(*dialer.call, 9, Args(MakeDispatch(dialer.address.Get())));              // Reconnected
+    step(*dialer.call, 11, Args(MakeDispatch(dialer.address.Get()), MakeI4(0)));  // Cleared
+    // The ringing icon blinks every half second: a blink is a change of its own.
+    if (ringing < 400) {
+        EXPECT_EQ(5, CountShellCalls(from, NIM_MODIFY));
+    }
+    EXPECT_EQ(0, CountShellCalls(from, NIM_ADD) + CountShellCalls(from, NIM_DELETE));
+
+    // Answered again: the talking presentation once more, then a repeat of it.
+    for (int expected : {1, 0}) {
+        const size_t again = ShellCalls().calls.size();
+        step(*dialer.call, 5, Args(MakeDispatch(dialer.address.Get())));
+        EXPECT_EQ(expected, CountShellCalls(again, NIM_MODIFY));
+    }
 }
 
 }  // namespace

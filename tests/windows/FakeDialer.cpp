@@ -59,4 +59,45 @@ STDMETHODIMP FakeObject::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* param
     return S_OK;
 }
 
+FakeDialer::FakeDialer() {
+    address->Text(L"Text", L"0301234567");
+    call->Number(L"State", 1);  // ringing
+    call->Number(L"ActionFlags", 1);
+    call->Text(L"ExtensionEntryID", L"1");
+    call->Number(L"RedialFlag", 0);
+    call->Object(L"RemoteAddress", address.Get());
+    call->Object(L"DialledAddress", address.Get());
+    calls->Object(L"Item", call.Get());
+    calls->Text(L"CurrentCallEntryID", L"");
+    calls->Number(L"Count", 0);
+    extension->Text(L"Number", L"201");
+    extension->Text(L"LineName", L"Office");
+    extension->Text(L"EntryID", L"1");
+    extension->Object(L"Calls", calls.Get());
+    extension->Method(L"Monitor", [](DISPPARAMS&, VARIANT*) {});
+    extension->Method(L"CustomProperty", [](DISPPARAMS&, VARIANT*) {});
+    for (const wchar_t* name :
+         {L"ForwardImmediate", L"ForwardOnBusy", L"ForwardOnNoReply", L"ForwardDestination"})
+        extension->Text(name, L"");
+    extension->Property(L"ForwardingOn", *qor::com::MakeBool(false).Get());
+    extension->Property(L"FollowMeOn", *qor::com::MakeBool(false).Get());
+    extensions->Object(L"Item", extension.Get());
+    extensions->Text(L"CurrentEntryID", L"1");
+    extensions->Text(L"SecondEntryID", L"");
+    session->Text(L"SessionKey", L"main");
+    session->Object(L"Extensions", extensions.Get());
+}
+
+HRESULT StartTray(_Launcher* launcher, FakeDialer& dialer) {
+    qor::com::Variant args[] = {qor::com::MakeDispatch(dialer.session.Get()), qor::com::MakeI4(1),
+                                qor::com::MakeText("QORPhone")};
+    VARIANT raw[] = {*args[0].Get(), *args[1].Get(), *args[2].Get()};
+    try {
+        qor::com::InvokeByName(launcher, L"addSession", DISPATCH_METHOD, raw);
+    } catch (...) {
+        return E_FAIL;
+    }
+    return launcher->Start();
+}
+
 }  // namespace qortest

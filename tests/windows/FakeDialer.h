@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "QorDial.h"
+#include "qorIcon.h"
 #include "windows/com/ComPtr.h"
 #include "windows/com/ConnectionPoint.h"
 #include "windows/com/Object.h"
@@ -66,6 +68,30 @@ class FakeObject final
 using FakePtr = qor::com::ComPtr<FakeObject>;
 inline FakePtr MakeFake(REFIID eventIid) {
     return FakePtr::Adopt(new FakeObject(eventIid));
+}
+
+// A client's dialer objects as the tray meets them: the main session, its one
+// monitored extension 201 with its calls, and a call from 0301234567 that rings.
+struct FakeDialer {
+    FakeDialer();
+    FakePtr address = MakeFake(IID_NULL);
+    FakePtr call = MakeFake(DIID__IQorCallEvents);
+    FakePtr calls = MakeFake(DIID__IQorCallsEvents);
+    FakePtr extension = MakeFake(DIID__IQorExtensionEvents);
+    FakePtr extensions = MakeFake(IID_NULL);
+    FakePtr session = MakeFake(DIID__IQorSessionEvents);
+};
+
+// Hands the fake session to the tray as the main session and starts it. The fakes
+// answer by name only, so the session goes in late-bound, as a script passes it.
+HRESULT StartTray(_Launcher* launcher, FakeDialer& dialer);
+
+// Event arguments, first first (Variant cannot be copied out of a braced list).
+template <class... Values>
+std::vector<qor::com::Variant> Args(Values... values) {
+    std::vector<qor::com::Variant> args;
+    (args.push_back(std::move(values)), ...);
+    return args;
 }
 
 }  // namespace qortest

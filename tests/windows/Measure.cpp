@@ -5,7 +5,18 @@
 //                      (nothing), "timer100" (a 100 ms timer of its own) and
 //                      "idle-after-dblclick" (after a double click on the icon)
 //   startup <runs>     time from CoCreateInstance(Launcher) to its icon in the
-//                      notification area, beside a bare Shell_NotifyIcon program
+//                      notification area, beside a bare Shell_NotifyIcon program,
+//                      all in one process (the modules stay loaded after the first)
+//   first-icon launcher|floor   in a fresh process: time from CoCreateInstance to
+//                      the icon, for the Launcher or for the floor server
+//                      (qorfloor.dll: a window and one icon, nothing else); the
+//                      harness alternates the two and takes the medians
+//   stages <qorIcon.dll path>  in a fresh process: what the Launcher's start-up is made of,
+//                      step by step through the outside parts as the form uses
+//                      them (each server's first creation, the pictures, the icon)
+//   load <dll...>      in a fresh process: the time LoadLibrary takes for each
+//   keeper <seconds>   keeps an icon of its own in the tray (removing the last icon
+//                      stalls for seconds) and only pumps messages
 //   cycles <count>     create/release cycles of Launcher; handles, GUI objects,
 //                      windows and memory before and after
 // Results are "name value" lines on stdout.
@@ -183,6 +194,183 @@ int Startup(int runs) {
     return 0;
 }
 
+// {6B1C8E52-93F4-4B7A-9E21-3D5A0C7F4E18}, served by FloorServer.cpp.
+constexpr CLSID kFloorClsid = {
+    0x6b1c8e52, 0x93f4, 0x4b7a, {0x9e, 0x21, 0x3d, 0x5a, 0x0c, 0x7f, 0x4e, 0x18}};
+
+// Watches the tray from a thread of its own while the creating thread is busy:
+// the moment the shell shows one icon more than `base`.
+class IconWatch {
+  public:
+    explicit IconWatch(int base) : base_(base) {
+        thread_ = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
+    }
+    ~IconWatch() {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    IconWatch(const IconWatch&) = delete;
+    IconWatch& operator=(const IconWatch&) = delete;
+    // When the icon came (Now() units), -1 when it did not within `ms`.
+    double WaitFor(DWORD ms) {
+        WaitForSingleObject(thread_, ms);
+        return seen_;
+    }
+
+  private:
+    static DWORD WINAPI Run(void* self) {
+        auto& watch = *static_cast<IconWatch*>(self);
+        while (!watch.stop_) {
+            if (TrayIconCount() > watch.base_) {
+                watch.seen_ = Now();
+                return 0;
+            }
+            Sleep(1);
+        }
+        return 0;
+    }
+    int base_;
+    volatile bool stop_ = false;
+    volatile double seen_ = -1;
+    HANDLE thread_ = nullptr;
+};
+
+// One creation in a process that has loaded none of the servers yet: what a client
+// pays when it starts. Prints the time until the shell shows the icon (watched
+// from another thread) and until the creation returns, in milliseconds.
+int FirstIcon(const char* which) {
+    const bool floor = !lstrcmpA(which, "floor");
+    IconWatch watch(TrayIconCount());
+    OutputDebugStringA("first-icon: creating\n");  // a mark for WINEDEBUG=+timestamp,+debugstr
+    const double start = Now();
+    ComPtr<IUnknown> object;
+    const HRESULT hr = CoCreateInstance(floor ? kFloorClsid : CLSID_Launcher, nullptr,
+                                        CLSCTX_INPROC_SERVER, IID_IUnknown, object.PutVoid());
+    const double created = Now() - start;
+    OutputDebugStringA("first-icon: created\n");
+    if (FAILED(hr)) {
+        std::printf("error 0x%08lx\n", static_cast<unsigned long>(hr));
+        return 1;
+    }
+    const double seen = watch.WaitFor(10000);
+    const double shown = seen < 0 ? -1 : seen - start;
+    std::printf("first_icon_%s_ms %.2f\ncreated_%s_ms %.2f\n", which, shown, which, created);
+    object = nullptr;
+    Pump(50);
+    return shown < 0;
+}
+
+// Calls `name` on `object` with the arguments in their natural order.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args = nullptr,
+                   UINT count = 0, VARIANT* result = nullptr) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return hr;
+    std::vector<VARIANT> reversed(args, args + count);
+    std::reverse(reversed.begin(), reversed.end());
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool isPut = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS params{reversed.data(), isPut ? &put : nullptr, count, isPut ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr,
+                          nullptr);
+}
+
+ComPtr<IDispatch> CreateByName(const wchar_t* progId) {
+    CLSID clsid{};
+    ComPtr<IDispatch> object;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
+    return object;
+}
+
+// The Launcher's start-up taken apart: the steps the form takes up to its icon,
+// each timed on its own, in the order the form takes them.
+int Stages(const char* qorIconPath) {
+    double mark = Now();
+    auto stage = [&mark](const char* name) {
+        const double now = Now();
+        std::printf("stage_%s_ms %.2f\n", name, now - mark);
+        mark = now;
+    };
+    // What every client pays first, the floor included: the thread's first window.
+    HWND first = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                 nullptr);
+    stage("first_window");
+    HMODULE qorIcon = LoadLibraryA(qorIconPath);
+    stage("load_qoricon");
+    HWND second = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  nullptr, nullptr);
+    stage("another_window");
+    ComPtr<IDispatch> tray = CreateByName(L"TrayIconCtl.TrayIcon");
+    stage("create_tray_control");
+    ComPtr<IDispatch> logger = CreateByName(L"QORLog.Logger");
+    stage("create_logger");
+    ComPtr<IDispatch> icons = CreateByName(L"QORIcons.Icons");
+    stage("create_icon_library");
+    const short ids[] = {1010,  10021, 10022, 10011, 10051, 10052, 10053, 10031, 10032,
+                         10041, 10061, 10071, 1661,  10091, 10101, 10081, 10111, 10112};
+    std::vector<VARIANT> pictures(std::size(ids));
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        short id = ids[i];
+        VARIANT arg;
+        VariantInit(&arg);
+        V_VT(&arg) = VT_BYREF | VT_I2;
+        V_I2REF(&arg) = &id;
+        VariantInit(&pictures[i]);
+        if (icons) CallByName(icons.Get(), L"GetIcon", DISPATCH_METHOD, &arg, 1, &pictures[i]);
+    }
+    stage("get_18_pictures");
+    VARIANT index, item;
+    VariantInit(&index);
+    VariantInit(&item);
+    V_VT(&index) = VT_I2;
+    V_I2(&index) = 1;
+    if (tray) CallByName(tray.Get(), L"Item", DISPATCH_PROPERTYGET, &index, 1, &item);
+    const int base = TrayIconCount();
+    if (V_VT(&item) == VT_DISPATCH && V_DISPATCH(&item)) {
+        VARIANT yes;
+        VariantInit(&yes);
+        V_VT(&yes) = VT_BOOL;
+        V_BOOL(&yes) = VARIANT_TRUE;
+        CallByName(V_DISPATCH(&item), L"Icon", DISPATCH_PROPERTYPUTREF, &pictures[2], 1);
+        stage("put_icon");
+        CallByName(V_DISPATCH(&item), L"Visible", DISPATCH_PROPERTYPUT, &yes, 1);
+    }
+    WaitForIcons(base + 1, Now());
+    stage("show_icon");
+    ComPtr<IDispatch> strings = CreateByName(L"QORIcons.StringTable");
+    ComPtr<IDispatch> translator = CreateByName(L"QORTranslate.CaptionTranslator");
+    stage("create_translators");
+    for (VARIANT& picture : pictures) VariantClear(&picture);
+    VariantClear(&item);
+    tray = nullptr;
+    Pump(50);
+    DestroyWindow(second);
+    DestroyWindow(first);
+    if (qorIcon) FreeLibrary(qorIcon);
+    return 0;
+}
+
+// Loading modules alone, in the order given: what each costs the process.
+int Load(int count, char** paths) {
+    for (int i = 0; i < count; ++i) {
+        const double start = Now();
+        const HMODULE module = LoadLibraryA(paths[i]);
+        std::printf("load_ms %s %.3f%s\n", paths[i], Now() - start, module ? "" : " failed");
+    }
+    return 0;
+}
+
+int Keeper(int seconds) {
+    PlainIcon keeper(100);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    Pump(DWORD(seconds) * 1000);
+    return 0;
+}
+
 struct Counts {
     long handles;  // -1 when the system cannot tell
     DWORD gdi, user;
@@ -289,6 +477,10 @@ int main(int argc, char** argv) {
     if (!lstrcmpA(argv[1], "idle-after-dblclick")) rc = Idle(n, IdleKind::LauncherAfterDoubleClick);
     if (!lstrcmpA(argv[1], "startup")) rc = Startup(n);
     if (!lstrcmpA(argv[1], "cycles")) rc = Cycles(n);
+    if (!lstrcmpA(argv[1], "first-icon")) rc = FirstIcon(argv[2]);
+    if (!lstrcmpA(argv[1], "keeper")) rc = Keeper(n);
+    if (!lstrcmpA(argv[1], "stages")) rc = Stages(argv[2]);
+    if (!lstrcmpA(argv[1], "load")) rc = Load(argc - 2, argv + 2);
     std::fflush(stdout);
     CoUninitialize();
     return rc;

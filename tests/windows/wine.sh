@@ -5,7 +5,7 @@
 #
 #   wine.sh <state dir> setup <stand-in client exe> [outside server dll...]
 #   wine.sh <state dir> register|peruser|unregister <qorIcon.dll>
-#   wine.sh <state dir> client <tests exe> | jscript <script.js> | script <file> | teardown
+#   wine.sh <state dir> client <tests exe> [test args...] | jscript <script.js> | script <file> | teardown
 #   wine.sh <state dir> scenario <qoricon-sim.exe> <scenario file>
 #   wine.sh <state dir> links <link tests exe> <qorcall.exe>
 #
@@ -108,7 +108,7 @@ register)
 
 client)
   use_display
-  step client wine "$1" --gtest_brief=1
+  step client wine "$@" --gtest_brief=1
   rc=$?
   cat "$logs/client.log"
   [ $rc -eq 0 ] || fail "client tests (exit $rc)"

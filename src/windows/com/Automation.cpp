@@ -97,6 +97,14 @@ Variant InvokeById(IDispatch* object, DISPID id, WORD flags, std::span<VARIANT> 
     return result;
 }
 
+DISPID NamedDispatch::IdOf(const wchar_t* name) {
+    for (const auto& [known, id] : ids_)
+        if (known == name) return id;
+    const DISPID id = IdOfName(object_.Get(), name);
+    ids_.emplace_back(name, id);
+    return id;
+}
+
 Variant InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::span<VARIANT> args) {
     return InvokeById(object, IdOfName(object, name), flags, args);
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "windows/com/ComPtr.h"
 #include "windows/com/Owners.h"
@@ -26,6 +28,26 @@ Variant InvokeByName(IDispatch* object, const wchar_t* name, WORD flags,
 // Property put (or put-by-reference for objects such as pictures).
 void PutById(IDispatch* object, DISPID id, VARIANT value, bool byReference = false);
 void PutByName(IDispatch* object, const wchar_t* name, VARIANT value, bool byReference = false);
+
+// An object called by member name, each name looked up (GetIDsOfNames) once for
+// the life of this wrapper and its id kept: an adapter holds one per object it
+// calls, so another object behind the next adapter is asked afresh. A name the
+// object does not know is asked again on the next call, as InvokeByName would.
+class NamedDispatch {
+  public:
+    NamedDispatch() noexcept = default;
+    explicit NamedDispatch(ComPtr<IDispatch> object) noexcept : object_(std::move(object)) {}
+
+    IDispatch* Get() const noexcept { return object_.Get(); }
+    DISPID IdOf(const wchar_t* name);
+    Variant Invoke(const wchar_t* name, WORD flags, std::span<VARIANT> args = {}) {
+        return InvokeById(object_.Get(), IdOf(name), flags, args);
+    }
+
+  private:
+    ComPtr<IDispatch> object_;
+    std::vector<std::pair<std::wstring, DISPID>> ids_;
+};
 
 // Building arguments. The VARIANT returned owns its value.
 Variant MakeText(std::string_view text);

@@ -41,7 +41,9 @@ ComPtr<ITypeLib> TypeLib::Get() {
         // The contracts the module's library imports come along in the module too.
         // Loaded now, oleaut32 finds them among its loaded libraries when it follows
         // a reference into one, whether or not they are registered.
-        for (int index = 2;; ++index) {
+        // Each attempt maps the module once more: only resources that exist are asked for.
+        for (int index = 2; FindResourceW(Module::Handle(), MAKEINTRESOURCEW(index), L"TYPELIB");
+             ++index) {
             const std::wstring resource = path + L"\\" + std::to_wstring(index);
             ITypeLib* imported = nullptr;
             if (FAILED(LoadTypeLibEx(resource.c_str(), REGKIND_NONE, &imported))) break;

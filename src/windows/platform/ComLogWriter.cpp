@@ -12,7 +12,7 @@ void ComLogWriter::WriteLog(std::int32_t sourceId, std::int32_t code1, std::int3
     com::Variant values[] = {com::MakeI4(sourceId), com::MakeI4(code1), com::MakeI4(code2),
                              com::MakeText(text)};
     VARIANT args[] = {*values[0].Get(), *values[1].Get(), *values[2].Get(), *values[3].Get()};
-    com::InvokeByName(logger_.Get(), L"WriteLog", DISPATCH_METHOD, args);
+    logger_.Invoke(L"WriteLog", DISPATCH_METHOD, args);
 }
 
 }  // namespace qor::win

@@ -4,7 +4,7 @@
 // registered; the caller decides whether that matters.
 
 #include "core/contracts/LogWriter.h"
-#include "windows/com/ComPtr.h"
+#include "windows/com/Automation.h"
 
 #include <oaidl.h>
 
@@ -17,7 +17,7 @@ class ComLogWriter final : public ILogWriter {
                   const std::string& text) override;
 
   private:
-    com::ComPtr<IDispatch> logger_;
+    com::NamedDispatch logger_;  // WriteLog looked up once
 };
 
 }  // namespace qor::win

@@ -17,25 +17,27 @@ namespace {
 
 using com::ComPtr;
 
+// An outside server, called by member name; each name is looked up once for the
+// object this adapter created.
 class Server {
   public:
     Server(const wchar_t* progId, const char* what) : object_(com::CreateByProgId(progId, what)) {}
     IDispatch* Dispatch() const noexcept { return object_.Get(); }
+    com::NamedDispatch& Members() noexcept { return object_; }
 
   private:
-    ComPtr<IDispatch> object_;
+    com::NamedDispatch object_;
 };
 
 // Translate(BSTR* literal): the literal goes by reference and may come back changed.
-std::string TranslateBy(IDispatch* server, std::string& literal) {
+std::string TranslateBy(com::NamedDispatch& server, std::string& literal) {
     BSTR raw = com::AllocBstr(literal);
     struct FreeAtEnd {
         BSTR& text;
         ~FreeAtEnd() { SysFreeString(text); }  // whatever the server left in it
     } freeAtEnd{raw};
     VARIANT arg = com::RefTo(&raw);
-    com::Variant result =
-        com::InvokeByName(server, L"Translate", DISPATCH_METHOD, std::span(&arg, 1));
+    com::Variant result = server.Invoke(L"Translate", DISPATCH_METHOD, std::span(&arg, 1));
     literal = com::FromBstr(raw);
     return com::TextOf(*result.Get());
 }
@@ -64,29 +66,24 @@ class IconLibrary final : public IIconLibrary, Server {
     IconLibrary() : Server(L"QORIcons.Icons", "The icon library") {}
     PicturePtr GetIcon(std::int16_t& id) override {
         VARIANT arg = com::RefTo(&id);
-        return PictureOf(
-            id, com::InvokeByName(Dispatch(), L"GetIcon", DISPATCH_METHOD, std::span(&arg, 1)));
+        return PictureOf(id, Members().Invoke(L"GetIcon", DISPATCH_METHOD, std::span(&arg, 1)));
     }
     PicturePtr GetIconSized(std::int16_t id, std::int16_t size) override {
         VARIANT args[] = {*com::MakeI2(id).Get(), *com::MakeI2(size).Get()};
-        return PictureOf(id, com::InvokeByName(Dispatch(), L"GetIconSized", DISPATCH_METHOD, args));
+        return PictureOf(id, Members().Invoke(L"GetIconSized", DISPATCH_METHOD, args));
     }
 };
 
 class StringTable final : public IStringTable, Server {
   public:
     StringTable() : Server(L"QORIcons.StringTable", "The icon library's string table") {}
-    std::string Translate(std::string& literal) override {
-        return TranslateBy(Dispatch(), literal);
-    }
+    std::string Translate(std::string& literal) override { return TranslateBy(Members(), literal); }
 };
 
 class CaptionTranslator final : public ICaptionTranslator, Server {
   public:
     CaptionTranslator() : Server(L"QORTranslate.CaptionTranslator", "The caption translator") {}
-    std::string Translate(std::string& literal) override {
-        return TranslateBy(Dispatch(), literal);
-    }
+    std::string Translate(std::string& literal) override { return TranslateBy(Members(), literal); }
     // The form is walked here, in process, one Translate per caption, instead of
     // handing the translator an automation view of the form: the same texts come
     // out, and the form needs no COM face of its own.
@@ -147,11 +144,11 @@ class DragData final : public IDragData {
     void SetData(const std::string& text, std::int16_t format) override {
         com::Variant values[] = {com::MakeText(text), com::MakeI2(format)};
         VARIANT args[] = {*values[0].Get(), *values[1].Get()};
-        com::InvokeByName(data_.Get(), L"SetData", DISPATCH_METHOD, args);
+        data_.Invoke(L"SetData", DISPATCH_METHOD, args);
     }
 
   private:
-    ComPtr<IDispatch> data_;
+    com::NamedDispatch data_;
 };
 
 // By-reference event arguments: read into locals, handed to the core, written back
@@ -274,8 +271,8 @@ class TrayIcon final : public ITrayIcon, Server {
         auto& slot = items_[index];
         if (!slot) {
             com::Variant arg = com::MakeI2(index);
-            com::Variant item = com::InvokeByName(Dispatch(), L"Item", DISPATCH_PROPERTYGET,
-                                                  std::span(arg.Get(), 1));
+            com::Variant item =
+                Members().Invoke(L"Item", DISPATCH_PROPERTYGET, std::span(arg.Get(), 1));
             ComPtr<IDispatch> object = com::DispatchOf(*item.Get());
             if (!object) throw QorError(err::kSubscriptOutOfRange, "Subscript out of range");
             slot = std::make_unique<TrayIconItem>(std::move(object));

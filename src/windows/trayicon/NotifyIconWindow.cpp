@@ -12,6 +12,11 @@ namespace qor::tray {
 namespace {
 constexpr wchar_t kWindowClass[] = L"QorTrayIconWindow";
 constexpr UINT kCallbackMessage = WM_APP + 1;
+// Posted to ourselves after a change: the changes made until the thread takes it
+// reach the shell together.
+constexpr UINT kSyncMessage = WM_APP + 2;
+// Replaced pictures kept for the shell at most; past that it is told at once.
+constexpr size_t kMaxRetired = 8;
 constexpr UINT kIconId = 1;
 constexpr UINT_PTR kBlinkTimer = 1;
 constexpr UINT_PTR kClickTimer = 2;
@@ -131,24 +136,36 @@ HRESULT NotifyIconWindow::Create(HINSTANCE instance) noexcept {
 }
 
 // The same picture again keeps the icons already drawn from it: new ones would
-// have new handles, and the shell would repaint for nothing. Another picture's
-// old one (and its icons) stays alive until the shell has been told.
+// have new handles, and the shell would repaint for nothing.
 void NotifyIconWindow::SetIcon(TrayPicture icon) noexcept {
     if (icon == icon_) return;
-    TrayPicture old = std::exchange(icon_, std::move(icon));
-    Sync();
+    Replace(icon_, std::move(icon));
 }
 
 void NotifyIconWindow::SetBlinkIcon(TrayPicture icon) noexcept {
     if (icon == blinkIcon_) return;
-    TrayPicture old = std::exchange(blinkIcon_, std::move(icon));
+    Replace(blinkIcon_, std::move(icon));
+}
+
+// The old picture (and its icons) stays alive until the shell has been told: a new
+// icon could otherwise get the handle of the one shown and pass for it.
+void NotifyIconWindow::Replace(TrayPicture& slot, TrayPicture picture) noexcept {
+    TrayPicture old = std::exchange(slot, std::move(picture));
+    if (added_ && retired_.size() < kMaxRetired) {
+        try {
+            retired_.push_back(std::move(old));
+            Changed();
+            return;
+        } catch (...) {
+        }
+    }
     Sync();
 }
 
 void NotifyIconWindow::SetBlinking(bool blinking) noexcept {
     blinking_ = blinking;
     UpdateBlinkTimer();
-    Sync();
+    Changed();
 }
 
 void NotifyIconWindow::SetVisible(bool visible) noexcept {
@@ -163,7 +180,26 @@ void NotifyIconWindow::SetToolTip(std::wstring_view text) noexcept {
     } catch (...) {
         return;  // out of memory: the shell keeps the previous text
     }
-    Sync();
+    Changed();
+}
+
+void NotifyIconWindow::Flush() noexcept {
+    if (unsent_) Sync();
+}
+
+// A presentation sets picture, blinking and tooltip one after the other, and the
+// shell repaints on each call: they go together, once the presentation is done and
+// the thread is back at its messages. An icon not in the tray yet gets it all when
+// it is added.
+void NotifyIconWindow::Changed() noexcept {
+    if (!added_) {
+        Sync();  // hidden: nothing to send; no shell yet: another try at adding
+        return;
+    }
+    unsent_ = true;
+    if (syncQueued_) return;
+    syncQueued_ = PostMessageW(window_, kSyncMessage, 0, 0) != FALSE;
+    if (!syncQueued_) Sync();  // no room in the queue: now, then
 }
 
 HICON NotifyIconWindow::WantedIcon() noexcept {
@@ -190,6 +226,11 @@ void NotifyIconWindow::UpdateBlinkTimer() noexcept {
 
 void NotifyIconWindow::Sync() noexcept {
     if (!window_) return;
+    unsent_ = false;
+    struct ForgetRetired {
+        std::vector<TrayPicture>& pictures;
+        ~ForgetRetired() { pictures.clear(); }
+    } forgetRetired{retired_};
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = window_;
@@ -280,6 +321,10 @@ LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     switch (message) {
+        case kSyncMessage:
+            syncQueued_ = false;
+            Flush();
+            return 0;
         case WM_TIMER:
             HandleTimer(wParam);
             return 0;

@@ -1,15 +1,16 @@
 #pragma once
 // The Win32 side of the tray icon control: one notification-area icon owned by a
 // hidden top-level window of its own. It keeps what the shell was last told and
-// sends only what changed, blinks on a timer that runs only while blinking, shows
-// its pictures at the size the notification area wants at the window's DPI, and
-// turns the shell's version-4 callbacks, from the mouse and from the keyboard,
-// into the control's mouse events.
+// sends only what changed, all the changes of one presentation in one call, blinks
+// on a timer that runs only while blinking, shows its pictures at the size the
+// notification area wants at the window's DPI, and turns the shell's version-4
+// callbacks, from the mouse and from the keyboard, into the control's mouse events.
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "windows/trayicon/TrayPicture.h"
 
@@ -55,12 +56,17 @@ class NotifyIconWindow {
 
     HRESULT Create(HINSTANCE instance) noexcept;
 
-    // Each setter updates the wanted state and tells the shell what changed.
+    // Each setter updates the wanted state. What the shell shows of it (picture,
+    // tooltip) is sent once for all the changes made in one go: when the thread
+    // next takes a message, or at Flush. Showing and hiding the icon happen at once,
+    // with everything changed so far.
     void SetIcon(TrayPicture icon) noexcept;
     void SetBlinkIcon(TrayPicture icon) noexcept;
     void SetBlinking(bool blinking) noexcept;
     void SetVisible(bool visible) noexcept;
     void SetToolTip(std::wstring_view text) noexcept;
+    // Tells the shell now what it has not heard yet (a property is being read back).
+    void Flush() noexcept;
     void SetShortCut(short modifiers) noexcept { shortCut_ = modifiers; }
     void SetShortCutActive(bool active) noexcept { shortCutActive_ = active; }
     // A drag started from the icon: the release that ends the press is no click.
@@ -83,6 +89,8 @@ class NotifyIconWindow {
     void KeyMenu(POINT anchor);
     void ReturnFocus() noexcept;
     void ChooseIconSize(UINT dpi) noexcept;
+    void Replace(TrayPicture& slot, TrayPicture picture) noexcept;
+    void Changed() noexcept;
     void Sync() noexcept;
     void UpdateBlinkTimer() noexcept;
     HICON WantedIcon() noexcept;
@@ -109,6 +117,10 @@ class NotifyIconWindow {
     bool added_ = false;
     HICON shownIcon_ = nullptr;
     std::wstring shownTip_;
+    // Pictures replaced since then: the shell may still show one of their icons.
+    std::vector<TrayPicture> retired_;
+    bool unsent_ = false;      // changes the shell has not heard of
+    bool syncQueued_ = false;  // our message to send them is in the queue
 
     bool blinkPhase_ = false;  // true while the blink icon is up
     bool blinkTimerRunning_ = false;

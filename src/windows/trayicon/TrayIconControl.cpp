@@ -62,7 +62,10 @@ STDMETHODIMP_(ULONG) TrayIconItemObject::Release() {
     return control_.Release();
 }
 
+// Every read first sends the shell what it has not heard yet: whoever reads a
+// property back finds the notification area showing what was set.
 STDMETHODIMP TrayIconItemObject::get_DialCaption(BSTR* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     return com::Guard(__uuidof(ITrayIconItem), kSource,
                       [&] { *value = com::Bstr(dialCaption_).Release(); });
@@ -74,6 +77,7 @@ STDMETHODIMP TrayIconItemObject::put_DialCaption(BSTR value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_ShortCut(short* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     *value = control_.Window().ShortCut();
     return S_OK;
@@ -85,6 +89,7 @@ STDMETHODIMP TrayIconItemObject::put_ShortCut(short value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_ShortCutActive(VARIANT_BOOL* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     *value = control_.Window().ShortCutActive() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -96,6 +101,7 @@ STDMETHODIMP TrayIconItemObject::put_ShortCutActive(VARIANT_BOOL value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_Blinking(VARIANT_BOOL* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     *value = control_.Window().Blinking() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -107,6 +113,7 @@ STDMETHODIMP TrayIconItemObject::put_Blinking(VARIANT_BOOL value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_BlinkIcon(IPictureDisp** value) {
+    control_.Window().Flush();
     return blinkIcon_.CopyTo(value);
 }
 
@@ -119,6 +126,7 @@ STDMETHODIMP TrayIconItemObject::putref_BlinkIcon(IPictureDisp* value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_Visible(VARIANT_BOOL* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     *value = control_.Window().Visible() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -130,6 +138,7 @@ STDMETHODIMP TrayIconItemObject::put_Visible(VARIANT_BOOL value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_ToolTip(BSTR* value) {
+    control_.Window().Flush();
     if (!value) return E_POINTER;
     return com::Guard(__uuidof(ITrayIconItem), kSource,
                       [&] { *value = com::Bstr(toolTip_).Release(); });
@@ -143,6 +152,7 @@ STDMETHODIMP TrayIconItemObject::put_ToolTip(BSTR value) {
 }
 
 STDMETHODIMP TrayIconItemObject::get_Icon(IPictureDisp** value) {
+    control_.Window().Flush();
     return icon_.CopyTo(value);
 }
 

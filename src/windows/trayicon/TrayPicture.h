@@ -29,6 +29,9 @@ class TrayPicture {
     }
 
   private:
+    HICON Own() noexcept;
+
+    com::ComPtr<IPicture> ole_;
     HICON own_ = nullptr;            // the picture's icon, alive as long as the picture
     com::ComPtr<IUnknown> picture_;  // its identity
     com::ComPtr<icons::ISizedIcon> sizes_;

@@ -16,8 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "../ShellCalls.h"
 #include "trayicon.h"  // the control's event ids
 #include "windows/icons/SizedIcon.h"
+
+using qortest::CountShellCalls;
+using qortest::IconWidth;
+using qortest::ShellCalls;
 
 namespace {
 
@@ -108,16 +113,6 @@ IDispatch* GetIcon(IDispatch* icons, short id) {
     IDispatch* picture = result.pdispVal;
     picture->AddRef();
     return picture;
-}
-
-int IconWidth(HICON icon) {
-    ICONINFO info{};
-    if (!icon || !GetIconInfo(icon, &info)) return 0;
-    BITMAP bitmap{};
-    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
 }
 
 // The icon behind a picture, and the size it has.
@@ -547,67 +542,14 @@ void Post(HWND icon, UINT message) {
     PostMessageW(icon, message, 0, MAKELPARAM(8, 8));
 }
 
-// What the control told the shell: each Shell_NotifyIconW call, with the size of
-// the icon it handed over.
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAW data;
-    int iconWidth;
-};
-std::vector<ShellCall> gShellCalls;
-BOOL(WINAPI* gShellNotify)(DWORD, PNOTIFYICONDATAW) = nullptr;
-
-BOOL WINAPI RecordShellCall(DWORD message, PNOTIFYICONDATAW data) {
-    gShellCalls.push_back({message, *data, data->uFlags & NIF_ICON ? IconWidth(data->hIcon) : 0});
-    return gShellNotify(message, data);
-}
-
-// Routes the control's calls of Shell_NotifyIconW through RecordShellCall, by the
-// import slot of its module.
-bool RecordShellCalls() {
-    if (gShellNotify) return true;
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"trayicon.ocx"));
-    if (!base) return false;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* name =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(name->Name), "Shell_NotifyIconW") != 0)
-                continue;
-            DWORD protection = 0;
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE,
-                           &protection);
-            gShellNotify = reinterpret_cast<decltype(gShellNotify)>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&RecordShellCall);
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection,
-                           &protection);
-            return true;
-        }
-    }
-    return false;
-}
-
 // The sizes of the icons given to the shell by the calls from `from` on.
 std::vector<int> IconsSent(size_t from) {
     std::vector<int> sizes;
-    for (size_t i = from; i < gShellCalls.size(); ++i)
-        if (gShellCalls[i].message != NIM_SETVERSION && (gShellCalls[i].data.uFlags & NIF_ICON))
-            sizes.push_back(gShellCalls[i].iconWidth);
+    const auto& calls = ShellCalls().calls;
+    for (size_t i = from; i < calls.size(); ++i)
+        if (calls[i].message != NIM_SETVERSION && (calls[i].data.uFlags & NIF_ICON))
+            sizes.push_back(calls[i].iconWidth);
     return sizes;
-}
-
-int CountCalls(size_t from, DWORD message) {
-    int n = 0;
-    for (size_t i = from; i < gShellCalls.size(); ++i) n += gShellCalls[i].message == message;
-    return n;
 }
 
 // One tray icon control shown in the notification area with a library picture,
@@ -625,8 +567,9 @@ struct ShownTray {
     bool ok = false;
 
     explicit ShownTray(short iconId) {
-        CHECK(icons && control && RecordShellCalls());
-        if (!icons || !control || !gShellNotify) return;
+        const bool recording = qortest::RecordShellCalls();
+        CHECK(icons && control && recording);
+        if (!icons || !control || !recording) return;
         Var index(short{1}), result;
         CHECK(SUCCEEDED(Call(control, kItem, DISPATCH_PROPERTYGET, {&index}, &result)));
         item = result.pdispVal;
@@ -643,15 +586,15 @@ struct ShownTray {
         if (classInfo) classInfo->Release();
         if (container) container->Release();
 
-        const size_t from = gShellCalls.size();
+        const size_t from = ShellCalls().calls.size();
         Var picture(GetIcon(icons, iconId)), yes(true);
         CHECK(SUCCEEDED(Call(item, kIcon, DISPATCH_PROPERTYPUTREF, {&picture})));
         CHECK(SUCCEEDED(Call(item, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
         CHECK(WaitForIcons(before + 1));
         std::vector<HWND> shown = ShellIcons();
         shellIcon = shown.size() > before ? shown.back() : nullptr;
-        for (size_t i = from; i < gShellCalls.size(); ++i)
-            if (gShellCalls[i].message == NIM_ADD) added = gShellCalls[i].data;
+        for (size_t i = from; i < ShellCalls().calls.size(); ++i)
+            if (ShellCalls().calls[i].message == NIM_ADD) added = ShellCalls().calls[i].data;
         CHECK(added.hWnd && added.uCallbackMessage);
         ok = point && cookie && added.hWnd;
     }
@@ -699,14 +642,17 @@ void TestTray() {
     Var ringing(GetIcon(tray.icons, 10032)), yes(true), no(false);
     Var tip(L"Extension: 2101");
     CHECK(SUCCEEDED(Call(icon, kToolTip, DISPATCH_PROPERTYPUT, {&tip})));
+    Pump(50);  // the shell hears of it once the thread is back at its messages
     CHECK(ShellToolTip(ours) == L"Extension: 2101");
 
     // Tooltips are cut at 127 characters; half a surrogate pair is dropped with it.
     Var longTip(std::wstring(200, L'x'));
     CHECK(SUCCEEDED(Call(icon, kToolTip, DISPATCH_PROPERTYPUT, {&longTip})));
+    Pump(50);
     CHECK(ShellToolTip(ours) == std::wstring(127, L'x'));
     Var pairTip(std::wstring(126, L'y') + L"\U0001F4DE and more");
     CHECK(SUCCEEDED(Call(icon, kToolTip, DISPATCH_PROPERTYPUT, {&pairTip})));
+    Pump(50);
     CHECK(ShellToolTip(ours) == std::wstring(126, L'y'));
 
     // A click raises Click once the double-click time has passed; a double click
@@ -796,6 +742,59 @@ void TestTray() {
           sink.Count(TrayIconEventOLECompleteDrag) == 1);
 }
 
+// The changes of one presentation (picture, blink picture, blinking, tooltip) reach
+// the shell in one call, once the thread is back at its messages; the same again
+// sends nothing. (The whole road of a call through the real form: wine.client.)
+// Reading a property back, and showing or hiding the icon, tell the shell at once.
+void TestBatch() {
+    ShownTray tray(10011);
+    if (!tray.ok) return;
+    Var ringing(GetIcon(tray.icons, 10031)), blink(GetIcon(tray.icons, 10032)), yes(true),
+        no(false), answer(L"Answer 0612345678");
+    const DWORD start = GetTickCount();  // blinking starts with the first presentation
+    for (int expected : {1, 0}) {
+        const size_t from = ShellCalls().calls.size();
+        CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&ringing})));
+        CHECK(SUCCEEDED(Call(tray.item, kBlinkIcon, DISPATCH_PROPERTYPUTREF, {&blink})));
+        CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&yes})));
+        CHECK(SUCCEEDED(Call(tray.item, kToolTip, DISPATCH_PROPERTYPUT, {&answer})));
+        const int during = CountShellCalls(from, NIM_MODIFY);
+        Pump(50);
+        // A blink is a change of its own: only what is done before the first blink counts.
+        const bool timely = GetTickCount() - start < 400;
+        const int after = CountShellCalls(from, NIM_MODIFY);
+        if (during != 0 || (timely && after != expected))
+            std::printf("%d modifications meanwhile, %d after\n", during, after);
+        CHECK(during == 0 && (!timely || after == expected));
+    }
+    CHECK(ShellToolTip(tray.shellIcon) == L"Answer 0612345678");
+    CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&no})));
+
+    // Read back: sent before the answer.
+    Var readBack(L"read back"), value;
+    size_t from = ShellCalls().calls.size();
+    CHECK(SUCCEEDED(Call(tray.item, kToolTip, DISPATCH_PROPERTYPUT, {&readBack})));
+    CHECK(CountShellCalls(from, NIM_MODIFY) == 0);
+    CHECK(SUCCEEDED(Call(tray.item, kToolTip, DISPATCH_PROPERTYGET, {}, &value)));
+    CHECK(CountShellCalls(from, NIM_MODIFY) == 1 && value.Text() == L"read back");
+    Pump(50);
+    CHECK(CountShellCalls(from, NIM_MODIFY) == 1);
+
+    // Hidden and shown again at once, the add carrying what was set just before.
+    from = ShellCalls().calls.size();
+    Var last(L"shown again");
+    CHECK(SUCCEEDED(Call(tray.item, kVisible, DISPATCH_PROPERTYPUT, {&no})));
+    CHECK(CountShellCalls(from, NIM_DELETE) == 1);
+    CHECK(SUCCEEDED(Call(tray.item, kToolTip, DISPATCH_PROPERTYPUT, {&last})));
+    CHECK(SUCCEEDED(Call(tray.item, kVisible, DISPATCH_PROPERTYPUT, {&yes})));
+    const auto& calls = ShellCalls().calls;
+    CHECK(CountShellCalls(from, NIM_ADD) == 1 && calls.back().message == NIM_SETVERSION &&
+          std::wstring(calls[calls.size() - 2].data.szTip) == L"shown again");
+    CHECK(WaitForIcons(tray.before + 1));
+    Pump(50);
+    CHECK(CountShellCalls(from, NIM_MODIFY) == 0);
+}
+
 using Raised = Sink::Raised;
 
 // The keyboard drives the tray as the mouse does: a selection is a left click, the
@@ -821,14 +820,14 @@ void TestKeys() {
     const std::vector<Raised> press = {{TrayIconEventMouseDown, 1}, {TrayIconEventMouseUp, 1}};
     for (const Row& row : selections) {
         tray.sink.events.clear();
-        const size_t from = gShellCalls.size();
+        const size_t from = ShellCalls().calls.size();
         for (UINT notice : row.notices) tray.Notify(notice, anchor);
         Pump(100);
         const bool pressed = tray.sink.Presses() == press;  // Click waits, as for a click
         Pump(GetDoubleClickTime() + 400);
         const bool clicked =
             tray.sink.Presses() == std::vector<Raised>{press[0], press[1], {TrayIconEventClick, 1}};
-        const int focus = CountCalls(from, NIM_SETFOCUS);
+        const int focus = CountShellCalls(from, NIM_SETFOCUS);
         if (!pressed || !clicked || focus != row.fromKeys)
             std::printf("%s: %zu events, focus given back %d times\n", row.what,
                         tray.sink.Presses().size(), focus);
@@ -858,7 +857,7 @@ void TestKeys() {
         if (withShift) keybd_event(VK_SHIFT, 0, 0, 0);
         Pump(50);
         tray.sink.events.clear();
-        const size_t from = gShellCalls.size();
+        const size_t from = ShellCalls().calls.size();
         for (UINT notice : row.notices) tray.Notify(notice, anchor);
         Pump(800);
         if (withShift) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
@@ -869,7 +868,7 @@ void TestKeys() {
                                                                    {TrayIconEventMouseUp, 2}} &&
                         pointer.x == at.x && pointer.y == at.y && menu.x == at.x &&
                         menu.y == at.y && after.x == start.x && after.y == start.y &&
-                        CountCalls(from, NIM_SETFOCUS) == row.fromKeys;
+                        CountShellCalls(from, NIM_SETFOCUS) == row.fromKeys;
         if (!ok)
             std::printf("%s: %zu events; menu at %ld,%ld, pointer at %ld,%ld then %ld,%ld\n",
                         row.what, tray.sink.Presses().size(), menu.x, menu.y, pointer.x, pointer.y,
@@ -891,7 +890,7 @@ void TestDpi() {
     // The same picture set again sends nothing: the shell would repaint for nothing.
     Var shown;
     CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYGET, {}, &shown)));
-    size_t from = gShellCalls.size();
+    size_t from = ShellCalls().calls.size();
     CHECK(SUCCEEDED(Call(tray.item, kIcon, DISPATCH_PROPERTYPUTREF, {&shown})));
     CHECK(IconsSent(from).empty());
 
@@ -910,7 +909,7 @@ void TestDpi() {
     };
     RECT suggested{0, 0, 100, 100};
     for (const Change& row : changes) {
-        from = gShellCalls.size();
+        from = ShellCalls().calls.size();
         SendMessageW(tray.added.hWnd, row.message, MAKEWPARAM(row.dpi, row.dpi),
                      reinterpret_cast<LPARAM>(&suggested));
         const std::vector<int> sent = IconsSent(from);
@@ -923,7 +922,7 @@ void TestDpi() {
     // Both blink pictures come in the size of the DPI.
     Var ringing(GetIcon(tray.icons, 10032)), yes(true), no(false);
     CHECK(SUCCEEDED(Call(tray.item, kBlinkIcon, DISPATCH_PROPERTYPUTREF, {&ringing})));
-    from = gShellCalls.size();
+    from = ShellCalls().calls.size();
     CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&yes})));
     Pump(1300);
     CHECK(SUCCEEDED(Call(tray.item, kBlinking, DISPATCH_PROPERTYPUT, {&no})));
@@ -966,6 +965,8 @@ int wmain(int argc, wchar_t** argv) {
         TestKeys();
     } else if (name == L"dpi") {
         TestDpi();
+    } else if (name == L"batch") {
+        TestBatch();
     } else {
         std::printf("unknown case\n");
         return 2;

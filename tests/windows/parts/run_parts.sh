@@ -4,7 +4,7 @@
 # of whoever started them), the prefix's wineserver ended by prefix at the end.
 #
 #   run_parts.sh <work dir> <partstest.exe> <case...> -- <dll...>
-# A case is icons, translate, log, tray, keys or dpi.
+# A case is icons, translate, log, tray, keys, dpi or batch.
 set -u
 if [ -z "${QOR_PARTS_UNDER_X:-}" ]; then
   QOR_PARTS_UNDER_X=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
