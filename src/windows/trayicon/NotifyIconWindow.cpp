@@ -108,8 +108,8 @@ NotifyIconWindow::~NotifyIconWindow() {
     if (!window_) return;
     SetVisible(false);
     // The window may outlive nothing of ours: unhook it before it goes.
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
+    SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+    window_.Reset();
 }
 
 HRESULT NotifyIconWindow::Create(HINSTANCE instance) noexcept {
@@ -122,16 +122,18 @@ HRESULT NotifyIconWindow::Create(HINSTANCE instance) noexcept {
         return HRESULT_FROM_WIN32(GetLastError());
     // A hidden top-level popup, not a message-only window: only top-level windows
     // hear "TaskbarCreated" when the shell restarts.
-    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                              nullptr, instance, this);
-    if (!window_) {
+    // The window procedure takes ownership of the window at its first message.
+    if (!CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                         nullptr, instance, this)) {
+        // Whatever the creation left behind, the system has destroyed already.
+        window_.Release();
         DWORD error = GetLastError();
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    iconSize_ = SmallIconSize(WindowDpi(window_));
+    iconSize_ = SmallIconSize(WindowDpi(window_.Get()));
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated client would otherwise never hear the shell's broadcast.
-    ChangeWindowMessageFilterEx(window_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(window_.Get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
     return S_OK;
 }
 
@@ -198,7 +200,7 @@ void NotifyIconWindow::Changed() noexcept {
     }
     unsent_ = true;
     if (syncQueued_) return;
-    syncQueued_ = PostMessageW(window_, kSyncMessage, 0, 0) != FALSE;
+    syncQueued_ = PostMessageW(window_.Get(), kSyncMessage, 0, 0) != FALSE;
     if (!syncQueued_) Sync();  // no room in the queue: now, then
 }
 
@@ -215,10 +217,10 @@ void NotifyIconWindow::ChooseIconSize(UINT dpi) noexcept {
 void NotifyIconWindow::UpdateBlinkTimer() noexcept {
     bool wanted = window_ && blinking_ && visible_;
     if (wanted && !blinkTimerRunning_) {
-        blinkTimerRunning_ = SetTimer(window_, kBlinkTimer, kBlinkInterval, nullptr) != 0;
+        blinkTimerRunning_ = SetTimer(window_.Get(), kBlinkTimer, kBlinkInterval, nullptr) != 0;
         blinkPhase_ = false;
     } else if (!wanted && blinkTimerRunning_) {
-        KillTimer(window_, kBlinkTimer);
+        KillTimer(window_.Get(), kBlinkTimer);
         blinkTimerRunning_ = false;
         blinkPhase_ = false;
     }
@@ -233,7 +235,7 @@ void NotifyIconWindow::Sync() noexcept {
     } forgetRetired{retired_};
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
-    data.hWnd = window_;
+    data.hWnd = window_.Get();
     data.uID = kIconId;
     if (!visible_) {
         if (added_) Shell_NotifyIconW(NIM_DELETE, &data);
@@ -281,7 +283,7 @@ bool NotifyIconWindow::PointerGone() const noexcept {
     if (!GetCursorPos(&now)) return false;
     NOTIFYICONIDENTIFIER icon{};
     icon.cbSize = sizeof(icon);
-    icon.hWnd = window_;
+    icon.hWnd = window_.Get();
     icon.uID = kIconId;
     RECT rect{};
     if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &rect))) return !PtInRect(&rect, now);
@@ -301,7 +303,7 @@ LRESULT CALLBACK NotifyIconWindow::WindowProc(HWND window, UINT message, WPARAM 
     if (message == WM_NCCREATE) {
         auto* self = static_cast<NotifyIconWindow*>(
             reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;  // messages arrive before CreateWindowEx returns
+        self->window_.Reset(window);  // messages arrive before CreateWindowEx returns
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<NotifyIconWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -335,7 +337,7 @@ LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_SETTINGCHANGE:
             // The small-icon metric may have changed with it (taskbar settings, DPI).
-            ChooseIconSize(WindowDpi(window_));
+            ChooseIconSize(WindowDpi(window_.Get()));
             Sync();
             return 0;
         default:
@@ -343,12 +345,12 @@ LRESULT NotifyIconWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         // The shell restarted and forgot every icon; it may run at another DPI now.
-        ChooseIconSize(WindowDpi(window_));
+        ChooseIconSize(WindowDpi(window_.Get()));
         added_ = false;
         Sync();
         return 0;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window_.Get(), message, wParam, lParam);
 }
 
 void NotifyIconWindow::HandleTrayCallback(UINT event, WPARAM anchor) {
@@ -358,7 +360,7 @@ void NotifyIconWindow::HandleTrayCallback(UINT event, WPARAM anchor) {
         case WM_MOUSEMOVE:
             GetCursorPos(&lastMove_);
             pointerOver_ = true;
-            SetTimer(window_, kLeaveTimer, kLeavePollInterval, nullptr);
+            SetTimer(window_.Get(), kLeaveTimer, kLeavePollInterval, nullptr);
             events_.MouseMove(ButtonMask());
             return;
         case WM_LBUTTONDOWN:
@@ -392,7 +394,7 @@ void NotifyIconWindow::HandleTrayCallback(UINT event, WPARAM anchor) {
             return;
         }
         case WM_LBUTTONDBLCLK:
-            KillTimer(window_, kClickTimer);
+            KillTimer(window_.Get(), kClickTimer);
             clickPending_ = false;
             swallowNextUp_ = true;
             events_.DblClick(kLeftButton, ModifierMask());
@@ -432,7 +434,7 @@ void NotifyIconWindow::LeftRelease() {
         // without a second press, so a double click raises no Click.
         clickPending_ = true;
         pendingClickShift_ = shift;
-        SetTimer(window_, kClickTimer, GetDoubleClickTime(), nullptr);
+        SetTimer(window_.Get(), kClickTimer, GetDoubleClickTime(), nullptr);
     }
     events_.MouseUp(kLeftButton, shift);
 }
@@ -477,7 +479,7 @@ void NotifyIconWindow::ReturnFocus() noexcept {
         return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
-    data.hWnd = window_;
+    data.hWnd = window_.Get();
     data.uID = kIconId;
     if (added_) Shell_NotifyIconW(NIM_SETFOCUS, &data);
 }
@@ -489,7 +491,7 @@ void NotifyIconWindow::HandleTimer(UINT_PTR id) {
             Sync();
             return;
         case kClickTimer: {
-            KillTimer(window_, kClickTimer);
+            KillTimer(window_.Get(), kClickTimer);
             if (!clickPending_) return;
             clickPending_ = false;
             if (!std::exchange(keyClick_, false)) {
@@ -503,7 +505,7 @@ void NotifyIconWindow::HandleTimer(UINT_PTR id) {
         }
         case kLeaveTimer: {
             if (!PointerGone()) return;
-            KillTimer(window_, kLeaveTimer);
+            KillTimer(window_.Get(), kLeaveTimer);
             if (!pointerOver_) return;
             pointerOver_ = false;
             events_.MouseMove(kPointerLeft);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "windows/com/Owners.h"
 #include "windows/trayicon/TrayPicture.h"
 
 namespace qor::tray {
@@ -76,7 +77,7 @@ class NotifyIconWindow {
     bool Blinking() const noexcept { return blinking_; }
     short ShortCut() const noexcept { return shortCut_; }
     bool ShortCutActive() const noexcept { return shortCutActive_; }
-    HWND Window() const noexcept { return window_; }
+    HWND Window() const noexcept { return window_.Get(); }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -98,7 +99,7 @@ class NotifyIconWindow {
     bool PointerGone() const noexcept;
 
     INotifyIconEvents& events_;
-    HWND window_ = nullptr;
+    com::UniqueHwnd window_;
     UINT taskbarCreated_ = 0;
 
     // What the user of the control asked for.
