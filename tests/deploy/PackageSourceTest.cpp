@@ -29,7 +29,7 @@ std::size_t Statements(const std::vector<std::string>& sql, const std::string& p
     return std::count_if(sql.begin(), sql.end(), [&](const auto& s) { return Has(s, part); });
 }
 
-PackageContents Spec(bool win64) {
+PackageContents Contents(bool win64) {
     PackageContents package;
     package.win64 = win64;
     package.productName = "qorIcon (test)";
@@ -46,7 +46,7 @@ PackageContents Spec(bool win64) {
 
 TEST(PackageSource, ModulesAreRegisteredByTheTableAndTextIsEscaped) {
     QOR_LOAD_TLB(lib, "sample64");
-    PackageContents package = Spec(true);
+    PackageContents package = Contents(true);
     package.files = {{"sample.dll", "sample.dll", {{1, lib}}, ""},
                      {"sdk/a.idl", "sdk/a.idl", {}, ""}};
     const PackageSource out = WritePackageSource(package);
@@ -75,7 +75,7 @@ TEST(PackageSource, ModulesAreRegisteredByTheTableAndTextIsEscaped) {
 TEST(PackageSource, ForeignLibraryInstallsOnlyWhereAbsentAndFeaturesFollowTheirFiles) {
     QOR_LOAD_TLB(own, "qorIcon32");
     QOR_LOAD_TLB(dialer, "QorDial32");
-    PackageContents package = Spec(false);
+    PackageContents package = Contents(false);
     package.files = {{"qorIcon.dll", "qorIcon.dll", {{1, own}, {2, dialer}}, ""},
                      {"qorcall.exe", "qorcall.exe", {}, "CallHandler"}};
     const PackageSource out = WritePackageSource(package);
@@ -115,7 +115,7 @@ TEST(PackageSource, ForeignLibraryInstallsOnlyWhereAbsentAndFeaturesFollowTheirF
 }
 
 TEST(PackageSource, LinkHandlerRegistersMachineWideAndSchemesYieldToAnotherHandler) {
-    PackageContents package = Spec(true);
+    PackageContents package = Contents(true);
     PackageFile handler{"qorcall.exe", "qorcall.exe", {}, "CallHandler"};
     handler.linkHandler = true;
     package.files = {handler};

@@ -12,8 +12,9 @@ shift 4
 what=${QOR_MEASURE:-idle startup first-icon stages cycles}
 runs=${QOR_FIRST_ICON_RUNS:-21}
 here=$(cd "$(dirname "$0")" && pwd)
-bash "$here/wine.sh" "$state" setup "$exe" "$@" >/dev/null || exit 1
-bash "$here/wine.sh" "$state" register "$dll" >/dev/null || exit 1
+wine_sh="$here/../../tests/windows/wine.sh"  # the Windows tests' prefix and display
+bash "$wine_sh" "$state" setup "$exe" "$@" >/dev/null || exit 1
+bash "$wine_sh" "$state" register "$dll" >/dev/null || exit 1
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all
 export DISPLAY XAUTHORITY
 DISPLAY=$(cat "$state/display")
@@ -103,4 +104,4 @@ wants startup && wine "$exe" startup 20 >"$state/startup.log" 2>&1 && cat "$stat
 wants first-icon && first_icon
 wants stages && stages
 wants cycles && wine "$exe" cycles 1000 >"$state/cycles.log" 2>&1 && cat "$state/cycles.log"
-bash "$here/wine.sh" "$state" teardown >/dev/null
+bash "$wine_sh" "$state" teardown >/dev/null
