@@ -78,20 +78,24 @@ double WaitForIcons(int expected, double start) {
     return Now() - start;
 }
 
+struct WindowCount {
+    DWORD pid;
+    int count;
+};
+
+// A named callback: a lambda converts only to the default calling
+// convention, which on x86 is not the one EnumWindows calls.
+BOOL CALLBACK CountWindowOfProcess(HWND window, LPARAM param) {
+    auto* c = reinterpret_cast<WindowCount*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == c->pid) ++c->count;
+    return TRUE;
+}
+
 int WindowsOfThisProcess() {
-    struct Ctx {
-        DWORD pid;
-        int count;
-    } ctx{GetCurrentProcessId(), 0};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(p);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == c->pid) ++c->count;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    WindowCount ctx{GetCurrentProcessId(), 0};
+    EnumWindows(CountWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
     return ctx.count;
 }
 
