@@ -182,8 +182,7 @@ void FakeTrayItem::OLEDrag() {
 
 // ---- Tray icon control
 
-FakeTrayIcon::FakeTrayIcon(std::uintptr_t ownerWindow)
-    : ownerWindow_(ownerWindow), item_(*this), sinks_(std::make_shared<std::vector<SinkEntry>>()) {}
+FakeTrayIcon::FakeTrayIcon() : item_(*this), sinks_(std::make_shared<std::vector<SinkEntry>>()) {}
 
 FakeTrayIcon::~FakeTrayIcon() = default;
 
@@ -357,10 +356,10 @@ std::shared_ptr<ILogWriter> FakeOutsideComponents::CreateLogWriter() {
     return logWriter;
 }
 
-std::shared_ptr<ITrayIcon> FakeOutsideComponents::CreateTrayIcon(std::uintptr_t ownerWindow) {
+std::shared_ptr<ITrayIcon> FakeOutsideComponents::CreateTrayIcon() {
     if (failTrayIcon) CannotCreate();
     ++createdTrayIcons;
-    trayIcon = std::make_shared<FakeTrayIcon>(ownerWindow);
+    trayIcon = std::make_shared<FakeTrayIcon>();
     trayIcon->item().calls = callLog;
     return trayIcon;
 }

@@ -155,14 +155,13 @@ class FakeTrayItem : public ITrayIconItem {
 
 class FakeTrayIcon : public ITrayIcon {
   public:
-    explicit FakeTrayIcon(std::uintptr_t ownerWindow = 0);
+    FakeTrayIcon();
     ~FakeTrayIcon() override;
 
     ITrayIconItem& Item(std::int16_t index) override;  // only 1; else error 9
     Subscription Advise(ITrayIconEvents& sink) override;
 
     FakeTrayItem& item() { return item_; }
-    std::uintptr_t ownerWindow() const { return ownerWindow_; }
     std::size_t SinkCount() const { return sinks_->size(); }
 
     // Raise one of the control's events as it is to every subscribed sink, item
@@ -212,7 +211,6 @@ class FakeTrayIcon : public ITrayIcon {
         std::uint64_t cookie;
         ITrayIconEvents* sink;
     };
-    std::uintptr_t ownerWindow_;
     FakeTrayItem item_;
     // Shared with the subscriptions, which may outlive the control.
     std::shared_ptr<std::vector<SinkEntry>> sinks_;
@@ -225,7 +223,7 @@ class FakeOutsideComponents : public IOutsideComponents {
     std::shared_ptr<IStringTable> CreateStringTable() override;
     std::shared_ptr<ICaptionTranslator> CreateCaptionTranslator() override;
     std::shared_ptr<ILogWriter> CreateLogWriter() override;
-    std::shared_ptr<ITrayIcon> CreateTrayIcon(std::uintptr_t ownerWindow) override;
+    std::shared_ptr<ITrayIcon> CreateTrayIcon() override;
 
     // A set switch makes that creation fail with error 429.
     bool failIconLibrary = false;

@@ -111,7 +111,7 @@ class DragSink : public ITrayIconEvents {
 
 TEST(FakeTrayIconTest, DragAsksTheSinksAndSinksMayLeaveDuringAnEvent) {
     FakeOutsideComponents components;
-    auto tray = components.CreateTrayIcon(0x10);
+    auto tray = components.CreateTrayIcon();
     DragSink sink;
     sink.subscription = tray->Advise(sink);
     tray->Item(1).OLEDrag();

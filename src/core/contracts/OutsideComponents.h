@@ -18,8 +18,9 @@ class IOutsideComponents {
     virtual std::shared_ptr<IStringTable> CreateStringTable() = 0;
     virtual std::shared_ptr<ICaptionTranslator> CreateCaptionTranslator() = 0;
     virtual std::shared_ptr<ILogWriter> CreateLogWriter() = 0;
-    // The tray icon control of the form, owned by the form's window.
-    virtual std::shared_ptr<ITrayIcon> CreateTrayIcon(std::uintptr_t ownerWindow) = 0;
+    // The tray icon control of the form. It keeps a window of its own for the
+    // notification area and needs none of the form's.
+    virtual std::shared_ptr<ITrayIcon> CreateTrayIcon() = 0;
 };
 
 }  // namespace qor

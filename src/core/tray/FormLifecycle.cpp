@@ -142,14 +142,22 @@ void frmMain::Unload() {
 }
 
 void frmMain::CreateDesignControls() {
-    hWnd_ = platform_.CreateFormWindow(kCaption);
     windowMinimized_ = false;
     formVisible_ = false;
     tmrNumEnabled_ = false;
     timerRunning_ = false;
     BuildMenuTree();
-    TrayIcon = runtime_.Components().CreateTrayIcon(hWnd_);
+    TrayIcon = runtime_.Components().CreateTrayIcon();
     trayIconEvents_ = TrayIcon->Advise(sinks_->tray);
+}
+
+// Nothing the load does up to the icon needs the form's own window, and each
+// top-level window costs the desktop some milliseconds to make: the window is made
+// once the icon is in the notification area, or once the load knows there will be
+// none. The load is not over before it exists, so the client and other programs
+// never see the form without it.
+void frmMain::CreateFormWindow() {
+    if (hWnd_ == 0) hWnd_ = platform_.CreateFormWindow(kCaption);
 }
 
 void frmMain::DestroyDesignControls() {
@@ -195,6 +203,7 @@ void frmMain::Form_Load() {
     try {
         ObjIcons = runtime_.Components().CreateIconLibrary();
     } catch (...) {
+        CreateFormWindow();
         return;
     }
     // The form's own icon.
@@ -221,6 +230,7 @@ void frmMain::Form_Load() {
     // it the client's creation fails.
     Required(TrayItem()).SetIcon(Picture(iconid::kNotConnected));
     Required(TrayItem()).SetVisible(true);
+    CreateFormWindow();
 
     // Translated captions.
     SkipOnError([&] { StringTable = runtime_.Components().CreateStringTable(); });

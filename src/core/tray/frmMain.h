@@ -217,6 +217,7 @@ class frmMain : public ITranslatableForm {
 
     // ---- Helpers
     void CreateDesignControls();
+    void CreateFormWindow();
     bool HasPendingAction() const;
     void OnTimer();
     void DestroyDesignControls();

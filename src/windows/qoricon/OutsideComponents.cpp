@@ -305,9 +305,7 @@ std::shared_ptr<ICaptionTranslator> ComOutsideComponents::CreateCaptionTranslato
 std::shared_ptr<ILogWriter> ComOutsideComponents::CreateLogWriter() {
     return std::make_shared<ComLogWriter>();
 }
-std::shared_ptr<ITrayIcon> ComOutsideComponents::CreateTrayIcon(std::uintptr_t) {
-    // The control keeps its own hidden window for the notification area; the form's
-    // window is not needed to create it.
+std::shared_ptr<ITrayIcon> ComOutsideComponents::CreateTrayIcon() {
     return std::make_shared<TrayIcon>();
 }
 

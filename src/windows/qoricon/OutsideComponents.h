@@ -20,7 +20,7 @@ class ComOutsideComponents final : public IOutsideComponents {
     std::shared_ptr<IStringTable> CreateStringTable() override;
     std::shared_ptr<ICaptionTranslator> CreateCaptionTranslator() override;
     std::shared_ptr<ILogWriter> CreateLogWriter() override;
-    std::shared_ptr<ITrayIcon> CreateTrayIcon(std::uintptr_t ownerWindow) override;
+    std::shared_ptr<ITrayIcon> CreateTrayIcon() override;
 };
 
 }  // namespace qor::win

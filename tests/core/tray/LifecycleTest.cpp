@@ -58,6 +58,7 @@ TEST_F(TrayTest, WithoutTheIconLibraryTheFormLoadsBareButWorks) {
     Create();
     EXPECT_TRUE(runtime.FormLoaded());
     EXPECT_FALSE(tray().visible);
+    EXPECT_EQ(platform.LiveWindowCount(), 1u) << "the form has its window without an icon too";
     EXPECT_EQ(Item("mnuClose").caption, "#01100#Close") << "captions stay as designed";
     EXPECT_FALSE(platform.IsSubclassed(form().hWnd()));
     StartWithExtension();
