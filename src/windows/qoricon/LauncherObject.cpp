@@ -12,6 +12,7 @@
 #include "windows/dialer/DialerObjects.h"
 #include "windows/qoricon/Objects.h"
 #include "windows/qoricon/ProcessRuntime.h"
+#include "windows/qoricon/StandardTypes.h"
 
 namespace qor::win {
 
@@ -112,6 +113,7 @@ class LauncherObject final : public com::DispatchObject<LauncherObject, _Launche
 }  // namespace
 
 HRESULT CreateLauncher(REFIID riid, void** out) noexcept {
+    ReadStandardTypesAhead();
     return com::CreateWithNew<LauncherObject>(riid, out);
 }
 

@@ -3,6 +3,7 @@
 #include "windows/com/Module.h"
 #include "windows/platform/Win32Platform.h"
 #include "windows/qoricon/OutsideComponents.h"
+#include "windows/qoricon/StandardTypes.h"
 
 namespace qor::win {
 
@@ -43,6 +44,7 @@ void PrepareUnload() noexcept {
     // Nothing of ours runs after the form's unload (no window, timer, hook or
     // event sink is left), so the DLL may still be unloaded safely.
     if (gPlatform) gPlatform->ReleaseWindowClass();
+    ReleaseStandardTypes();
 }
 
 }  // namespace qor::win
